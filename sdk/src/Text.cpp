@@ -1,0 +1,125 @@
+// Four-character codes, texts and locales: the objects a plug-in makes and deletes itself.
+#include <string_view>
+#include <unordered_map>
+
+#include "FMWrapper/FMHost.h"
+#include "Objects.h"
+#include "Utf.h"
+
+namespace fmwrapper {
+namespace {
+
+std::unordered_map<const void*, ObjectKind>& LiveObjects() {
+    static std::unordered_map<const void*, ObjectKind> objects;
+    return objects;
+}
+
+// Native is UTF-8 on this platform, so both codes read and write the same bytes.
+bool IsUtf8(int32_t encoding) {
+    return encoding == kFMX_EncodingNative || encoding == kFMX_EncodingUTF8;
+}
+
+}  // namespace
+
+void AddLiveObject(const void* object, ObjectKind kind) {
+    LiveObjects().emplace(object, kind);
+}
+
+bool RemoveLiveObject(const void* object, ObjectKind kind) {
+    const auto found = LiveObjects().find(object);
+    if (found == LiveObjects().end() || found->second != kind) {
+        return false;
+    }
+    LiveObjects().erase(found);
+    return true;
+}
+
+long LiveObjectCount() {
+    return static_cast<long>(LiveObjects().size());
+}
+
+}  // namespace fmwrapper
+
+using fmwrapper::Guarded;
+using fmwrapper::ObjectKind;
+using fmwrapper::Report;
+
+FMX_QuadChar* FM_QuadChar_Constructor2(char c0, char c1, char c2, char c3, FMX_Except* x) {
+    return fmwrapper::NewLiveObject<FMX_QuadChar, ObjectKind::kQuadChar>(
+        x, FMX_QuadChar{{c0, c1, c2, c3}});
+}
+
+void FM_QuadChar_Delete(FMX_QuadChar* quad, FMX_Except* x) {
+    fmwrapper::DeleteLiveObject<FMX_QuadChar, ObjectKind::kQuadChar>(quad, x);
+}
+
+FMX_Text* FM_Text_Constructor1(FMX_Except* x) {
+    return fmwrapper::NewLiveObject<FMX_Text, ObjectKind::kText>(x, FMX_Text{});
+}
+
+void FM_Text_Delete(FMX_Text* text, FMX_Except* x) {
+    fmwrapper::DeleteLiveObject<FMX_Text, ObjectKind::kText>(text, x);
+}
+
+void FM_Text_Assign(FMX_Text* text, const char* s, int32_t encoding, FMX_Except* x) {
+    Guarded(x, [&] {
+        if (text == nullptr || s == nullptr) {
+            Report(x, kFMX_ErrBadParameter);
+        } else if (!fmwrapper::IsUtf8(encoding)) {
+            Report(x, kFMX_ErrUnsupportedEncoding);
+        } else {
+            text->units = fmwrapper::DecodeUtf8(s);
+        }
+    });
+}
+
+uint32_t FM_Text_GetSize(const FMX_Text* text, FMX_Except* x) {
+    return Guarded(x, uint32_t{0}, [&] {
+        if (text == nullptr) {
+            Report(x, kFMX_ErrBadParameter);
+            return uint32_t{0};
+        }
+        return static_cast<uint32_t>(text->units.size());
+    });
+}
+
+void FM_Text_GetBytes(const FMX_Text* text, char* buffer, uint32_t bufferSize, uint32_t position,
+                      uint32_t size, int32_t encoding, FMX_Except* x) {
+    Guarded(x, [&] {
+        // A caller that ignores the error still finds a valid (empty) string in its buffer.
+        const bool writable = buffer != nullptr && bufferSize > 0;
+        if (writable) {
+            buffer[0] = '\0';
+        }
+        if (text == nullptr) {
+            Report(x, kFMX_ErrBadParameter);
+        } else if (!fmwrapper::IsUtf8(encoding)) {
+            Report(x, kFMX_ErrUnsupportedEncoding);
+        } else if (writable && position < text->units.size()) {
+            const std::u16string_view window =
+                std::u16string_view(text->units).substr(position, size);
+            buffer[fmwrapper::EncodeUtf8(window, buffer, bufferSize - 1)] = '\0';
+        }
+    });
+}
+
+FMX_Locale* FM_Locale_Constructor1(int32_t type, FMX_Except* x) {
+    return fmwrapper::NewLiveObject<FMX_Locale, ObjectKind::kLocale>(x, FMX_Locale{type});
+}
+
+void FM_Locale_Delete(FMX_Locale* locale, FMX_Except* x) {
+    fmwrapper::DeleteLiveObject<FMX_Locale, ObjectKind::kLocale>(locale, x);
+}
+
+long FMHost_LiveObjectCount(void) {
+    return fmwrapper::LiveObjectCount();
+}
+
+size_t FMHost_Utf16ToUtf8(const uint16_t* units, size_t count, char* buffer, size_t size) {
+    try {
+        const std::u16string copy = units != nullptr ? std::u16string(units, units + count) : u"";
+        return fmwrapper::CopyWholeUtf8(copy, buffer, size);
+    } catch (const std::exception&) {
+        return fmwrapper::CopyWholeUtf8(u"", buffer, size);
+    }
+}
