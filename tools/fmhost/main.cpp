@@ -1,0 +1,359 @@
+// fmhost: plays FileMaker for a plug-in on the command line. It loads the plug-in, starts it, runs
+// the calculation calls of a script through the functions the plug-in registered, prints what
+// each call returned, and shuts the plug-in down again.
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <limits>
+#include <memory>
+#include <new>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "CallParser.h"
+#include "FMWrapper/FMHost.h"
+#include "JsonWriter.h"
+
+namespace {
+
+constexpr int kExitError = 2;
+constexpr int kExitRefused = 3;
+// What a plug-in answers to kFMXT_Init when it agrees to run; anything else refuses.
+constexpr intptr_t kInitAccepted = 51;
+constexpr uint32_t kStringBufferUnits = 1024;
+constexpr uint8_t kStringIds[] = {kFMXT_NameStr, kFMXT_AppConfigStr, kFMXT_OptionsStr};
+constexpr const char* kUsage =
+    "usage: fmhost [--plugin PATH] [--interface-version N] [--app-kind N] [--json] [--strings] "
+    "[SCRIPT]";
+
+// Ends the run with exit status 2; what() is the line for standard error.
+class Failure : public std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+void Complain(const std::string& message) {
+    std::fprintf(stderr, "fmhost: %s\n", message.c_str());
+}
+
+struct Options {
+    std::string plugin;
+    std::optional<std::string> script;
+    int16_t interfaceVersion = 57;
+    uint8_t appKind = kFMXT_Developer;
+    bool json = false;
+    bool strings = false;
+};
+
+template <typename Int>
+Int ParseNumberOption(const std::string& option, const char* text) {
+    Int value{};
+    const char* end = text + std::strlen(text);
+    const auto [stop, error] = std::from_chars(text, end, value);
+    if (error != std::errc() || stop != end) {
+        throw Failure(option + " needs a whole number from " +
+                      std::to_string(std::numeric_limits<Int>::min()) + " to " +
+                      std::to_string(std::numeric_limits<Int>::max()) + ", not \"" + text + "\"");
+    }
+    return value;
+}
+
+// The plug-in's usual home: the folder fmhost itself was started from.
+std::string DefaultPluginPath() {
+    std::vector<char> exe(4096);
+    const ssize_t length = readlink("/proc/self/exe", exe.data(), exe.size());
+    if (length <= 0 || static_cast<size_t>(length) >= exe.size()) {
+        throw Failure(std::string("cannot find fmhost's own folder: ") +
+                      (length <= 0 ? std::strerror(errno) : "path too long"));
+    }
+    const std::string path(exe.data(), static_cast<size_t>(length));
+    return path.substr(0, path.rfind('/') + 1) + "Paygrove.fmx";
+}
+
+Options ParseOptions(int argc, char** argv) {
+    Options options;
+    bool pluginGiven = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const auto value = [&] {
+            if (i + 1 >= argc) {
+                throw Failure(arg + " needs a value; " + kUsage);
+            }
+            return argv[++i];
+        };
+        if (arg == "--plugin") {
+            options.plugin = value();
+            pluginGiven = true;
+        } else if (arg == "--interface-version") {
+            options.interfaceVersion = ParseNumberOption<int16_t>(arg, value());
+        } else if (arg == "--app-kind") {
+            options.appKind = ParseNumberOption<uint8_t>(arg, value());
+        } else if (arg == "--json") {
+            options.json = true;
+        } else if (arg == "--strings") {
+            options.strings = true;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            throw Failure("unknown option " + arg + "; " + kUsage);
+        } else if (options.script) {
+            throw Failure("more than one script: " + *options.script + " and " + arg);
+        } else {
+            options.script = arg;
+        }
+    }
+    if (options.strings && options.script) {
+        throw Failure("--strings reads no script, but " + *options.script + " was given");
+    }
+    if (!pluginGiven) {
+        options.plugin = DefaultPluginPath();
+    }
+    return options;
+}
+
+class Script {
+public:
+    explicit Script(const std::optional<std::string>& path)
+        : name_(path ? *path : std::string("<stdin>")) {
+        if (path) {
+            file_.open(*path, std::ios::binary);
+            if (!file_) {
+                throw Failure("cannot open script " + *path + ": " + std::strerror(errno));
+            }
+        }
+    }
+
+    std::istream& In() { return file_.is_open() ? file_ : std::cin; }
+    const std::string& Name() const { return name_; }
+
+private:
+    std::string name_;
+    std::ifstream file_;
+};
+
+class Plugin {
+public:
+    Plugin(const std::string& path, int16_t interfaceVersion) : version_(interfaceVersion) {
+        handle_.reset(dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL));
+        if (!handle_) {
+            const char* why = dlerror();
+            throw Failure("cannot load plug-in " + path + ": " + (why ? why : "unknown reason"));
+        }
+        proc_ = reinterpret_cast<FMX_ExternCallProc>(dlsym(handle_.get(), "FMExternCallProc"));
+        if (proc_ == nullptr) {
+            throw Failure("plug-in " + path + " has no FMExternCallProc");
+        }
+    }
+
+    intptr_t Send(uint8_t message, uint8_t parm1 = 0, uint32_t parm2 = 0, intptr_t result = 0) {
+        FMX_ExternCallStruct block{};
+        block.extnVersion = version_;
+        block.whichCall = message;
+        block.parm1 = parm1;
+        block.parm2 = parm2;
+        block.instanceID = handle_.get();
+        block.result = result;
+        proc_(&block);
+        return block.result;
+    }
+
+private:
+    struct Closer {
+        void operator()(void* handle) const { dlclose(handle); }
+    };
+    std::unique_ptr<void, Closer> handle_;
+    FMX_ExternCallProc proc_ = nullptr;
+    int16_t version_;
+};
+
+class Output {
+public:
+    explicit Output(bool json) : json_(json) {}
+
+    void Startup(intptr_t answer) {
+        Line(json_ ? fmhost::JsonStartup(answer) : "startup: " + std::to_string(answer));
+    }
+
+    void StringAnswer(int id, const std::string& text) {
+        Line(json_ ? fmhost::JsonStringAnswer(id, text) : std::to_string(id) + ": " + text);
+    }
+
+    void Call(const std::string& function, const std::vector<std::string>& args, int32_t error,
+              const std::optional<std::string>& result) {
+        if (json_) {
+            Line(fmhost::JsonCall(function, args, error, result));
+            return;
+        }
+        std::string line = function + "(";
+        for (size_t i = 0; i < args.size(); ++i) {
+            line += (i > 0 ? "; " : "") + fmhost::QuoteText(args[i]);
+        }
+        line += ") = " + (result ? fmhost::QuoteText(*result) : std::string("(not set)"));
+        Line(line + " [error " + std::to_string(error) + "]");
+    }
+
+    void Shutdown() { Line(json_ ? fmhost::JsonShutdown() : "shutdown"); }
+
+private:
+    // Flushed at once: a test reads the lines while a slow call is still running.
+    static void Line(const std::string& line) {
+        std::fwrite(line.data(), 1, line.size(), stdout);
+        std::fputc('\n', stdout);
+        std::fflush(stdout);
+    }
+
+    bool json_;
+};
+
+struct DataVectDeleter {
+    void operator()(FMX_DataVect* vect) const { FMHost_DataVect_Delete(vect); }
+};
+struct DataDeleter {
+    void operator()(FMX_Data* data) const { FMHost_Data_Delete(data); }
+};
+
+// A parameter as the plug-in receives it: any invalid UTF-8 of the script already replaced.
+std::string ParameterText(const FMX_DataVect* parms, uint32_t position) {
+    FMX_Except x{};
+    const FMX_Text* text = FM_DataVect_AtAsText(parms, position, &x);
+    // Three bytes a unit is enough for every character: the two units of a pair make four.
+    std::string bytes(size_t{FM_Text_GetSize(text, &x)} * 3 + 1, '\0');
+    FM_Text_GetBytes(text, bytes.data(), static_cast<uint32_t>(bytes.size()), 0, 0xFFFFFFFF,
+                     kFMX_EncodingUTF8, &x);
+    bytes.resize(std::strlen(bytes.c_str()));
+    return bytes;
+}
+
+std::optional<std::string> ResultText(const FMX_Data* result) {
+    if (!FMHost_Data_IsSet(result)) {
+        return std::nullopt;
+    }
+    std::string text(FMHost_Data_GetText(result, nullptr, 0) + 1, '\0');
+    text.resize(FMHost_Data_GetText(result, text.data(), text.size()));
+    return text;
+}
+
+std::string ArgumentRange(const FMHost_Registration& row) {
+    return row.minArgs == row.maxArgs
+               ? std::to_string(row.minArgs)
+               : std::to_string(row.minArgs) + " to " + std::to_string(row.maxArgs);
+}
+
+// Runs one call; returns what is wrong with it when it cannot be made.
+std::optional<std::string> RunCall(const fmhost::ScriptLine& call, Output& out) {
+    FMHost_Registration row{};
+    if (!FMHost_FindFunction(call.function.c_str(), &row)) {
+        return "unknown function " + call.function;
+    }
+    const long count = static_cast<long>(call.args.size());
+    if (count < row.minArgs || count > row.maxArgs) {
+        return std::string(row.name) + " takes " + ArgumentRange(row) + " parameters, not " +
+               std::to_string(count);
+    }
+    const std::unique_ptr<FMX_DataVect, DataVectDeleter> parms(FMHost_DataVect_New());
+    const std::unique_ptr<FMX_Data, DataDeleter> result(FMHost_Data_New());
+    if (!parms || !result) {
+        throw std::bad_alloc();
+    }
+    std::vector<std::string> args;
+    for (const std::string& arg : call.args) {
+        if (!FMHost_DataVect_AppendText(parms.get(), arg.c_str())) {
+            throw std::bad_alloc();
+        }
+        args.push_back(ParameterText(parms.get(), static_cast<uint32_t>(args.size())));
+    }
+    const FMX_ErrorCode error = row.handler(row.functionId, nullptr, parms.get(), result.get());
+    out.Call(row.name, args, error, ResultText(result.get()));
+    return std::nullopt;
+}
+
+void RunScript(Script& script, Output& out) {
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    std::string line;
+    for (long number = 1; std::getline(script.In(), line); ++number) {
+        if (number == 1 &&
+            std::string_view(line).substr(0, kByteOrderMark.size()) == kByteOrderMark) {
+            line.erase(0, kByteOrderMark.size());
+        }
+        const fmhost::ScriptLine parsed = fmhost::ParseScriptLine(line);
+        std::optional<std::string> problem;
+        if (parsed.kind == fmhost::ScriptLine::Kind::kError) {
+            problem = parsed.error;
+        } else if (parsed.kind == fmhost::ScriptLine::Kind::kCall) {
+            problem = RunCall(parsed, out);
+        }
+        if (problem) {
+            throw Failure(script.Name() + ":" + std::to_string(number) + ": " + *problem);
+        }
+    }
+    if (script.In().bad()) {
+        throw Failure("cannot read script " + script.Name());
+    }
+}
+
+void AskStrings(Plugin& plugin, Output& out) {
+    for (const uint8_t id : kStringIds) {
+        std::vector<uint16_t> answer(kStringBufferUnits, 0);
+        plugin.Send(kFMXT_GetString, id, kStringBufferUnits,
+                    reinterpret_cast<intptr_t>(answer.data()));
+        size_t length = 0;
+        while (length < answer.size() && answer[length] != 0) {
+            ++length;
+        }
+        std::string text(FMHost_Utf16ToUtf8(answer.data(), length, nullptr, 0) + 1, '\0');
+        text.resize(FMHost_Utf16ToUtf8(answer.data(), length, text.data(), text.size()));
+        out.StringAnswer(id, text);
+    }
+}
+
+int Run(int argc, char** argv) {
+    const Options options = ParseOptions(argc, argv);
+    std::optional<Script> script;
+    if (!options.strings) {
+        script.emplace(options.script);
+    }
+    Plugin plugin(options.plugin, options.interfaceVersion);
+    Output out(options.json);
+    const intptr_t answer = plugin.Send(kFMXT_Init, options.appKind);
+    int status = 0;
+    // Whatever goes wrong once the plug-in runs, it still gets its shut-down message.
+    try {
+        out.Startup(answer);
+        if (answer != kInitAccepted) {
+            Complain("the plug-in refused to start (answer " + std::to_string(answer) + ")");
+            status = kExitRefused;
+        } else if (options.strings) {
+            AskStrings(plugin, out);
+        } else {
+            RunScript(*script, out);
+        }
+    } catch (const std::bad_alloc&) {
+        Complain("out of memory");
+        status = kExitError;
+    } catch (const std::exception& failure) {
+        Complain(failure.what());
+        status = kExitError;
+    }
+    plugin.Send(kFMXT_Shutdown);
+    out.Shutdown();
+    return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return Run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        Complain("out of memory");
+    } catch (const std::exception& failure) {
+        Complain(failure.what());
+    }
+    return kExitError;
+}
