@@ -1,0 +1,34 @@
+#include "sandbox/Gateway.h"
+
+namespace pgv::sandbox {
+
+std::vector<std::unique_ptr<IGateway>> MakeGateways() {
+    std::vector<std::unique_ptr<IGateway>> gateways;
+    gateways.push_back(MakeAuthorizeNet());
+    return gateways;
+}
+
+CGatewayRouter::CGatewayRouter(std::vector<std::unique_ptr<IGateway>> gateways)
+    : gateways_(std::move(gateways)) {}
+
+IGateway* CGatewayRouter::Owner(std::string_view host) const {
+    for (const auto& gateway : gateways_) {
+        for (EGatewayHost id : gateway->Hosts()) {
+            if (EqualsIgnoreCase(GatewayHost(id), host)) {
+                return gateway.get();
+            }
+        }
+    }
+    return nullptr;
+}
+
+SHttpResponse CGatewayRouter::Route(const SHttpRequest& request) const {
+    IGateway* gateway = Owner(request.host);
+    if (gateway == nullptr) {
+        return PlainTextResponse(421, "no gateway is served for the host \"" + request.host + "\"",
+                                 kSandboxServer);
+    }
+    return gateway->Handle(request);
+}
+
+}  // namespace pgv::sandbox
