@@ -1,0 +1,118 @@
+#include "gateway/AuthBase.h"
+
+namespace {
+
+constexpr char kResultPairs[] = "pairs";
+constexpr char kNoResult[] = "Error - no result obtained";
+
+std::string ToLower(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return text;
+}
+
+}  // namespace
+
+CAuthBase::CAuthBase() = default;
+
+CAuthBase::~CAuthBase() = default;
+
+void CAuthBase::GetCustomHeaders(std::vector<std::string>& headers) {
+    headers.clear();
+}
+
+int CAuthBase::SetParameters(const char* text) {
+    return ParseParams(text, m_Params, '|', false);
+}
+
+int CAuthBase::ParseParams(const char* text, StringMap& into, char separator, bool lowerCaseNames) {
+    const std::string copy = text ? text : "";
+    int count = 0;
+    size_t position = 0;
+    while (position < copy.size()) {
+        const size_t end = copy.find(separator, position);
+        if (end == position) {
+            ++position;
+            continue;
+        }
+        const std::string segment = copy.substr(position, end - position);
+        position = end == std::string::npos ? copy.size() : end + 1;
+        const size_t equals = segment.find('=');
+        if (equals == std::string::npos) {
+            continue;
+        }
+        std::string name = segment.substr(0, equals);
+        if (lowerCaseNames) {
+            name = ToLower(name);
+        }
+        into[name] = segment.substr(equals + 1);
+        ++count;
+    }
+    return count;
+}
+
+void CAuthBase::StripWS(std::string& text) {
+    const size_t first = text.find_first_not_of(' ');
+    if (first == std::string::npos) {
+        text.clear();
+        return;
+    }
+    text.erase(0, first);
+    text.erase(text.find_last_not_of(' ') + 1);
+}
+
+void CAuthBase::Clear() {
+    m_Params.clear();
+    m_Results.clear();
+}
+
+bool CAuthBase::ParseResults(std::string& response) {
+    StoreDelimitedFields(response, std::string(1, GetDelimiter()));
+    return true;
+}
+
+void CAuthBase::StoreDelimitedFields(const std::string& text, const std::string& delimiter) {
+    const char* const* names = GetResponseFieldOrder();
+    if (names == nullptr || delimiter.empty()) {
+        return;
+    }
+    size_t position = 0;
+    for (size_t index = 0; names[index] != nullptr; ++index) {
+        const size_t end = text.find(delimiter, position);
+        if (end == std::string::npos) {
+            if (position < text.size()) {
+                m_Results[names[index]] = text.substr(position);
+            }
+            return;
+        }
+        if (end > position) {
+            m_Results[names[index]] = text.substr(position, end - position);
+        }
+        position = end + delimiter.size();
+    }
+}
+
+void CAuthBase::CreateResultsField() {
+    std::string pairs;
+    for (const auto& [name, value] : m_Results) {
+        if (!pairs.empty()) {
+            pairs += ',';
+        }
+        pairs += name + '=' + value;
+    }
+    m_Results[kResultPairs] = pairs;
+}
+
+void CAuthBase::GetResponseFieldValue(const char* name, std::string& value) {
+    const std::string key = ToLower(name ? name : "");
+    if (auto result = m_Results.find(key); result != m_Results.end()) {
+        value = result->second;
+    } else if (auto param = m_Params.find(key); param != m_Params.end()) {
+        value = param->second;
+    } else {
+        value = kNoResult;
+    }
+}

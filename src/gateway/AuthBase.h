@@ -1,0 +1,60 @@
+// The gateway base class: one transaction's parameters and results, the transaction log, and the
+// virtual operations through which each gateway shapes its request and reads its answer.
+#ifndef PAYGROVE_GATEWAY_AUTHBASE_H
+#define PAYGROVE_GATEWAY_AUTHBASE_H
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "log/Log.h"
+
+typedef std::map<std::string, std::string> StringMap;
+
+// Request flags, the value of GetRequestFlags.
+enum : int {
+    kRequestPost = 1,        // the request text is the body of a POST, else the query of a GET
+    kRequestEscape = 2,      // every value is URL-escaped
+    kRequestLengthTags = 4,  // every name carries its value's length in bytes: name[3]=abc
+};
+
+class CAuthBase {
+public:
+    CAuthBase();
+
+    virtual void GetCustomHeaders(std::vector<std::string>& headers);
+    // The names of the positional fields of the answer, ended by a null pointer; null when the
+    // gateway parses its answer itself.
+    virtual const char* const* GetResponseFieldOrder() = 0;
+    virtual char GetDelimiter() = 0;
+    // The full https endpoint; a GET endpoint ends where the request text begins. Null when the
+    // parameters name no endpoint.
+    virtual const char* GetURL() = 0;
+    virtual int GetRequestFlags() = 0;
+    virtual bool Authorize(const char* request, int timeout, std::string& response);
+    virtual bool ParseResults(std::string& response);
+    virtual ~CAuthBase();
+    virtual int SetParameters(const char* text);
+    virtual bool Send(int timeout, std::string& response);
+
+    static int ParseParams(const char* text, StringMap& into, char separator, bool lowerCaseNames);
+    static void StripWS(std::string& text);
+    void Clear();
+    void CreateResultsField();
+    void GetResponseFieldValue(const char* name, std::string& value);
+
+    StringMap m_Params;
+    StringMap m_Results;
+    Log m_Log;
+
+protected:
+    // Stores the fields of `text`, separated by `delimiter`, under the names of
+    // GetResponseFieldOrder: an empty field uses up its name without storing it, fields beyond
+    // the last name are dropped.
+    void StoreDelimitedFields(const std::string& text, const std::string& delimiter);
+
+private:
+    std::string BuildRequest(int flags);
+};
+
+#endif

@@ -1,0 +1,83 @@
+// The transaction flow: the same for every gateway, shaped by its request flags.
+#include "gateway/AuthBase.h"
+#include "gateway/CardData.h"
+#include "gateway/URLEscape.h"
+
+namespace {
+
+constexpr char kLogParameter[] = "WIM_Log";
+constexpr char kResultAll[] = "all";
+constexpr char kResultError[] = "error";
+
+// Closes the transaction log however the transaction ends, so that a transaction left by an
+// exception does not keep the file open and lose the next transaction's lines.
+class CTransactionLogScope {
+public:
+    explicit CTransactionLogScope(Log& log) : m_Log(log) {}
+    ~CTransactionLogScope() { m_Log.Close(); }
+    CTransactionLogScope(const CTransactionLogScope&) = delete;
+    CTransactionLogScope& operator=(const CTransactionLogScope&) = delete;
+
+private:
+    Log& m_Log;
+};
+
+}  // namespace
+
+std::string CAuthBase::BuildRequest(int flags) {
+    std::string request;
+    for (const auto& [name, value] : m_Params) {
+        if (!request.empty()) {
+            request += '&';
+        }
+        request += name;
+        if (flags & kRequestLengthTags) {
+            request += '[' + std::to_string(value.size()) + ']';
+        }
+        request += '=';
+        request += (flags & kRequestEscape) ? URLEscape(value.c_str(), kEscapeOutputSize) : value;
+        m_Log.Write("%s=%s", name.c_str(), value.c_str());
+    }
+    return request;
+}
+
+bool CAuthBase::Send(int timeout, std::string& /*response*/) {
+    CTransactionLogScope logScope(m_Log);
+    if (auto logParameter = m_Params.find(kLogParameter); logParameter != m_Params.end()) {
+        m_Log.SetLogFile(logParameter->second.c_str());
+        m_Params.erase(logParameter);
+        m_Log.Open(true);
+        m_Log.Write("");
+    }
+
+    const int flags = GetRequestFlags();
+    m_Log.SetMask(BuildLogMask(m_Params, (flags & kRequestEscape) != 0));
+    m_Log.Write("--Parameters");
+    std::string request;
+    {
+        CLogIndent indent(m_Log);
+        request = BuildRequest(flags);
+        m_Log.Write(" URL - %s", request.c_str());
+    }
+    m_Log.Write("");
+
+    m_Results.clear();
+    std::string response;
+    const bool ok = Authorize(request.c_str(), timeout, response);
+    if (ok) {
+        ParseResults(response);
+        m_Results[kResultAll] = response;
+    } else {
+        m_Results[kResultError] = response;
+    }
+
+    m_Log.Write("");
+    m_Log.Write("--Results");
+    {
+        CLogIndent indent(m_Log);
+        for (const auto& [name, value] : m_Results) {
+            m_Log.Write("%s=%s", name.c_str(), value.c_str());
+        }
+    }
+    return ok;
+}

@@ -1,0 +1,166 @@
+#include "gateways/AuthorizeNet.h"
+
+#include "gateways/GatewayHosts.h"
+
+namespace {
+
+constexpr char kPath[] = "/gateway/transact.dll?";
+constexpr char kDelimiter = ',';
+// Every value comes back wrapped in this character, so a comma inside a value (a decline
+// reason, a company name) cannot shift the fields after it. It can never occur in a caller's
+// value, since it separates the parameter text.
+constexpr char kEncapsulation = '|';
+constexpr char kEncapsulatedDelimiter[] = "|,|";
+
+const char* const kStandardLayout[] = {
+    "x_response_code",
+    "x_response_subcode",
+    "x_response_reason_code",
+    "x_response_reason_text",
+    "x_auth_code",
+    "x_avs_code",
+    "x_trans_id",
+    "x_invoice_num",
+    "x_description",
+    "x_amount",
+    "x_method",
+    "x_type",
+    "x_cust_id",
+    "x_first_name",
+    "x_last_name",
+    "x_company",
+    "x_address",
+    "x_city",
+    "x_state",
+    "x_zip",
+    "x_country",
+    "x_phone",
+    "x_fax",
+    "x_email",
+    "x_ship_to_first_name",
+    "x_ship_to_last_name",
+    "x_ship_to_company",
+    "x_ship_to_address",
+    "x_ship_to_city",
+    "x_ship_to_state",
+    "x_ship_to_zip",
+    "x_ship_to_country",
+    "x_tax",
+    "x_duty",
+    "x_freight",
+    "x_tax_exempt",
+    "x_po_num",
+    "x_md5_hash",
+    "x_cvv2_resp_code",
+    "x_cavv_resp_code",
+    "Unused",
+    "Unused",
+    "x_split_tender_id",
+    "x_prepaid_requested_amount",
+    "x_prepaid_balance_on_card",
+    "Unused",
+    "Unused",
+    "Unused",
+    "Unused",
+    "Unused",
+    "x_account_number",
+    "x_card_type",
+    nullptr,
+};
+
+const char* const kCardPresentLayout[] = {
+    "x_version",
+    "x_response_code",
+    "x_response_reason_code",
+    "x_response_reason_text",
+    "x_auth_code",
+    "x_avs_code",
+    "x_credit_card_response",
+    "x_trans_id",
+    "x_md5_hash",
+    "x_user_reference",
+    nullptr,
+};
+
+std::string EndpointUrl(EGatewayHost host) {
+    return std::string("https://") + GatewayHost(host) + kPath;
+}
+
+}  // namespace
+
+CAuthAuthorizeNet::CAuthAuthorizeNet() : m_IsCardPresent(false), m_IsTestAccount(false) {}
+
+CAuthAuthorizeNet::~CAuthAuthorizeNet() = default;
+
+const char* const* CAuthAuthorizeNet::GetResponseFieldOrder() {
+    return m_IsCardPresent ? kCardPresentLayout : kStandardLayout;
+}
+
+char CAuthAuthorizeNet::GetDelimiter() {
+    return kDelimiter;
+}
+
+const char* CAuthAuthorizeNet::GetURL() {
+    static const std::string kLive = EndpointUrl(EGatewayHost::AuthorizeNetLive);
+    static const std::string kTest = EndpointUrl(EGatewayHost::AuthorizeNetTest);
+    static const std::string kCardPresent = EndpointUrl(EGatewayHost::AuthorizeNetCardPresent);
+    if (!m_Hostname.empty()) {
+        return m_Hostname.c_str();
+    }
+    if (!m_IsCardPresent) {
+        return kLive.c_str();
+    }
+    return m_IsTestAccount ? kTest.c_str() : kCardPresent.c_str();
+}
+
+int CAuthAuthorizeNet::GetRequestFlags() {
+    return kRequestEscape;
+}
+
+int CAuthAuthorizeNet::SetParameters(const char* text) {
+    const int count = CAuthBase::SetParameters(text);
+
+    m_IsTestAccount = m_Params.erase("test_account") > 0;
+    if (auto hostname = m_Params.find("_hostname"); hostname != m_Params.end()) {
+        m_Hostname = hostname->second;
+        m_Params.erase(hostname);
+    } else {
+        m_Hostname.clear();
+    }
+    m_IsCardPresent = m_Params.count("x_cpversion") > 0;
+
+    if (m_IsCardPresent) {
+        m_Params["x_response_format"] = "1";
+    } else {
+        m_Params["x_delim_data"] = "True";
+        m_Params["x_relay_response"] = "False";
+    }
+    m_Params["x_delim_char"] = std::string(1, kDelimiter);
+    m_Params["x_encap_char"] = std::string(1, kEncapsulation);
+    return count;
+}
+
+bool CAuthAuthorizeNet::ParseResults(std::string& response) {
+    // Only the last line holds the values; anything before it is a header the gateway put there.
+    // A line end after the values does not make an empty last line of its own.
+    const size_t lastText = response.find_last_not_of("\r\n");
+    const size_t lineFeed =
+        lastText == std::string::npos ? response.rfind('\n') : response.rfind('\n', lastText);
+    if (lineFeed != std::string::npos) {
+        const size_t lastComma = response.rfind(',');
+        if (lastComma == std::string::npos || lastComma > lineFeed) {
+            response.erase(0, lineFeed + 1);
+        }
+    }
+
+    if (!response.empty() && response.front() == kEncapsulation) {
+        const size_t closing = response.rfind(kEncapsulation);
+        const std::string inside =
+            closing > 0 ? response.substr(1, closing - 1) : response.substr(1);
+        StoreDelimitedFields(inside, kEncapsulatedDelimiter);
+    } else {
+        StoreDelimitedFields(response, std::string(1, kDelimiter));
+    }
+    CreateResultsField();
+    return true;
+}

@@ -1,0 +1,125 @@
+#include "host/CalcFunctions.h"
+
+#include <cstdlib>
+
+#include "host/HostObjects.h"
+
+std::unique_ptr<CAuthBase> g_Auth;
+
+namespace {
+
+constexpr char kVersionText[] = "Paygrove 5.1";
+constexpr char kSentText[] = "1";
+constexpr char kNotSentText[] = "Unable to connect to the portal";
+constexpr size_t kNameBufferSize = 33;
+constexpr size_t kTimeoutBufferSize = 6;
+// A native character takes at most this many bytes, so the parameter text is never cut.
+constexpr size_t kMaxBytesPerCharacter = 4;
+
+constexpr FMX_ErrorCode kNoError = 0;
+constexpr FMX_ErrorCode kNoPortal = 1;
+constexpr FMX_ErrorCode kNoPortalToSend = 10000;
+
+uint32_t ParameterCount(const FMX_DataVect* parms) {
+    FMX_Except x = {};
+    return FM_DataVect_Size(parms, &x);
+}
+
+const FMX_Locale* ParameterLocale(const FMX_DataVect* parms, uint32_t index) {
+    FMX_Except x = {};
+    const FMX_Data* data = FM_DataVect_At(parms, index, &x);
+    return data == nullptr ? nullptr : FM_Data_GetLocale(data, &x);
+}
+
+}  // namespace
+
+FMX_ErrorCode PluginVersion(int16_t, const FMX_ExprEnv*, const FMX_DataVect*, FMX_Data* result) {
+    try {
+        CHostLocale locale;
+        SetResultText(result, kVersionText, locale.Get());
+    } catch (...) {
+    }
+    return kNoError;
+}
+
+FMX_ErrorCode BeginTransaction(int16_t, const FMX_ExprEnv*, const FMX_DataVect*, FMX_Data*) {
+    if (!g_Auth) {
+        return kNoPortal;
+    }
+    try {
+        g_Auth->Clear();
+    } catch (...) {
+    }
+    return kNoError;
+}
+
+FMX_ErrorCode SetParameters(int16_t, const FMX_ExprEnv*, const FMX_DataVect* parms, FMX_Data*) {
+    try {
+        if (!g_Auth || ParameterCount(parms) == 0) {
+            return kNoError;
+        }
+        const size_t characters = TextParameterSize(parms, 0);
+        const std::string text =
+            ReadTextParameter(parms, 0, characters * kMaxBytesPerCharacter + 1);
+        g_Auth->SetParameters(text.c_str());
+    } catch (...) {
+    }
+    return kNoError;
+}
+
+FMX_ErrorCode SendTransaction(int16_t, const FMX_ExprEnv*, const FMX_DataVect* parms,
+                              FMX_Data* result) {
+    try {
+        CHostLocale locale;
+        if (!g_Auth) {
+            return kNoPortalToSend;
+        }
+        int timeout = 0;
+        if (ParameterCount(parms) > 0) {
+            timeout = std::atoi(ReadTextParameter(parms, 0, kTimeoutBufferSize).c_str());
+        }
+        bool sent = false;
+        try {
+            std::string response;
+            sent = g_Auth->Send(timeout, response);
+        } catch (...) {
+            sent = false;
+        }
+        SetResultText(result, sent ? kSentText : kNotSentText, locale.Get());
+    } catch (...) {
+    }
+    return kNoError;
+}
+
+FMX_ErrorCode GetResult(int16_t, const FMX_ExprEnv*, const FMX_DataVect* parms, FMX_Data* result) {
+    if (!g_Auth) {
+        return kNoPortal;
+    }
+    try {
+        if (ParameterCount(parms) == 0) {
+            return kNoError;
+        }
+        const std::string name = ReadTextParameter(parms, 0, kNameBufferSize);
+        std::string value;
+        try {
+            g_Auth->GetResponseFieldValue(name.c_str(), value);
+        } catch (...) {
+        }
+        SetResultText(result, value.c_str(), ParameterLocale(parms, 0));
+    } catch (...) {
+    }
+    return kNoError;
+}
+
+FMX_ErrorCode SelectPortal(int16_t, const FMX_ExprEnv*, const FMX_DataVect* parms, FMX_Data*) {
+    try {
+        if (ParameterCount(parms) == 0) {
+            return kNoError;
+        }
+        const std::string name = ReadTextParameter(parms, 0, kNameBufferSize);
+        g_Auth.reset();
+        g_Auth = CreateGateway(name.c_str());
+    } catch (...) {
+    }
+    return kNoError;
+}

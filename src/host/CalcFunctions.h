@@ -1,0 +1,30 @@
+// The six calculation functions a FileMaker solution calls, and the one transaction state they
+// share: the current gateway object.
+#ifndef PAYGROVE_HOST_CALCFUNCTIONS_H
+#define PAYGROVE_HOST_CALCFUNCTIONS_H
+
+#include <FMWrapper/FMWrapper.h>
+
+#include <memory>
+
+#include "gateway/AuthBase.h"
+
+extern std::unique_ptr<CAuthBase> g_Auth;
+
+FMX_ErrorCode PluginVersion(int16_t functionId, const FMX_ExprEnv* env, const FMX_DataVect* parms,
+                            FMX_Data* result);
+FMX_ErrorCode BeginTransaction(int16_t functionId, const FMX_ExprEnv* env,
+                               const FMX_DataVect* parms, FMX_Data* result);
+FMX_ErrorCode SetParameters(int16_t functionId, const FMX_ExprEnv* env, const FMX_DataVect* parms,
+                            FMX_Data* result);
+FMX_ErrorCode SendTransaction(int16_t functionId, const FMX_ExprEnv* env, const FMX_DataVect* parms,
+                              FMX_Data* result);
+FMX_ErrorCode GetResult(int16_t functionId, const FMX_ExprEnv* env, const FMX_DataVect* parms,
+                        FMX_Data* result);
+FMX_ErrorCode SelectPortal(int16_t functionId, const FMX_ExprEnv* env, const FMX_DataVect* parms,
+                           FMX_Data* result);
+
+// A new gateway object for a portal name; a name outside the portal table gets Authorize.Net.
+std::unique_ptr<CAuthBase> CreateGateway(const char* portalName);
+
+#endif

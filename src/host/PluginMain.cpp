@@ -1,0 +1,129 @@
+// The entry point the host calls: start-up, string requests, shut-down.
+#include <FMWrapper/FMWrapper.h>
+
+#include <cstring>
+
+#include "host/CalcFunctions.h"
+#include "host/HostObjects.h"
+#include "log/Log.h"
+
+FMX_ExternCallPtr gFMX_ExternCallPtr = nullptr;
+bool g_fIsServer = false;
+
+namespace {
+
+constexpr char kPluginId[] = "Zkqx";
+constexpr char kProductText[] = "Paygrove 5.2";
+constexpr int16_t kLeastInterfaceVersion = 50;
+constexpr intptr_t kStarted = 51;
+constexpr intptr_t kHostTooOld = -1;
+constexpr intptr_t kHostIsServer = -2;
+
+struct SFunction {
+    int16_t id;
+    const char* name;
+    const char* prototype;
+    int16_t minArgs;
+    int16_t maxArgs;
+    FMX_ExternalFunction handler;
+};
+
+const SFunction kFunctions[] = {
+    {0, "PGV_Version", "PGV_Version", 0, 0, &PluginVersion},
+    {1, "PGV_BeginTransaction", "PGV_BeginTransaction", 0, 0, &BeginTransaction},
+    {2, "PGV_SetParameters", "PGV_SetParameters(parameters)", 1, 1, &SetParameters},
+    {3, "PGV_SendTransaction", "PGV_SendTransaction([timeout])", 0, 1, &SendTransaction},
+    {4, "PGV_GetResult", "PGV_GetResult(field)", 1, 1, &GetResult},
+    {5, "PGV_SelectPortal", "PGV_SelectPortal(name)", 1, 1, &SelectPortal},
+};
+
+struct SString {
+    unsigned id;
+    const char* text;
+};
+
+const SString kStrings[] = {
+    {kFMXT_NameStr, "Tenvale - Paygrove"},
+    {kFMXT_AppConfigStr, "Allows you to authorize credit cards securely, quickly and easily."},
+    {kFMXT_OptionsStr, "Zkqx1YnYnnn"},
+};
+
+bool IsServerKind(uint8_t kind) {
+    return kind == kFMXT_Server || kind == kFMXT_Web || kind == kFMXT_Mobile;
+}
+
+intptr_t DoInit(int16_t interfaceVersion) {
+    CHostQuadChar pluginId(kPluginId[0], kPluginId[1], kPluginId[2], kPluginId[3]);
+    CHostText name;
+    CHostText prototype;
+    SetupLogging();
+    if (interfaceVersion < kLeastInterfaceVersion) {
+        return kHostTooOld;
+    }
+    g_Log.Write("Product: %s", kProductText);
+    g_fIsServer = IsServerKind(gFMX_ExternCallPtr->parm1);
+    g_Log.Write("Is FM server = %s", g_fIsServer ? "Yes" : "No");
+    if (g_fIsServer) {
+        return kHostIsServer;
+    }
+    for (const SFunction& function : kFunctions) {
+        name.Assign(function.name);
+        prototype.Assign(function.prototype);
+        FMX_Except x = {};
+        FM_ExprEnv_RegisterExternalFunction(pluginId.Get(), function.id, name.Get(),
+                                            prototype.Get(), function.minArgs, function.maxArgs,
+                                            kFMX_AllCompatible, function.handler, &x);
+    }
+    return kStarted;
+}
+
+void DoShutdown() {
+    g_Log.Write("Shutting down plugin");
+    CHostQuadChar pluginId(kPluginId[0], kPluginId[1], kPluginId[2], kPluginId[3]);
+    for (const SFunction& function : kFunctions) {
+        FMX_Except x = {};
+        FM_ExprEnv_UnRegisterExternalFunction(pluginId.Get(), function.id, &x);
+    }
+    g_Log.Close();
+}
+
+void LoadString(unsigned id, uint16_t* buffer, int32_t size) {
+    if (buffer == nullptr || size <= 1) {
+        return;
+    }
+    for (const SString& string : kStrings) {
+        if (string.id != id) {
+            continue;
+        }
+        const size_t length = std::strlen(string.text);
+        if (length < static_cast<size_t>(size) - 1) {
+            for (size_t i = 0; i < length; ++i) {
+                buffer[i] = static_cast<unsigned char>(string.text[i]);
+            }
+            buffer[length] = 0;
+        }
+    }
+}
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) void FMExternCallProc(FMX_ExternCallPtr pb) {
+    gFMX_ExternCallPtr = pb;
+    try {
+        switch (pb->whichCall) {
+            case kFMXT_Init:
+                pb->result = DoInit(pb->extnVersion);
+                break;
+            case kFMXT_Shutdown:
+                DoShutdown();
+                break;
+            case kFMXT_GetString:
+                LoadString(pb->parm1, reinterpret_cast<uint16_t*>(pb->result),
+                           static_cast<int32_t>(pb->parm2));
+                break;
+            default:
+                break;
+        }
+    } catch (...) {
+    }
+}

@@ -1,0 +1,49 @@
+// The platform operations one HTTPS exchange is made of. The exchange algorithm is written once
+// against them; each platform supplies one backend (libcurl, WinINet, CFNetwork).
+#ifndef PAYGROVE_TRANSPORT_HTTPSESSION_H
+#define PAYGROVE_TRANSPORT_HTTPSESSION_H
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+// The most a gateway answer may announce or deliver; nothing larger is ever allocated.
+constexpr size_t kMaxResponseBytes = 64u * 1024u * 1024u;
+
+struct SUrlParts {
+    std::string scheme;
+    std::string host;
+    int port = 0;
+    std::string path;  // everything after host and port, query and a final "?" included
+};
+
+class CHttpSession {
+public:
+    virtual ~CHttpSession() = default;
+
+    virtual bool CrackUrl(const std::string& url, SUrlParts& parts) = 0;
+    // The root handle: agent name, the system's proxy settings, and the time-out in seconds
+    // that bounds the whole exchange (0 or less: the platform's bounded defaults).
+    virtual bool Open(const char* agent, int timeoutSeconds) = 0;
+    virtual bool Connect(const std::string& host, int port) = 0;
+    // An https request: no cache, no redirects followed, the certificate verified.
+    virtual bool OpenRequest(const char* method, const std::string& target,
+                             const char* version) = 0;
+    virtual void IgnoreRevocation() = 0;
+    // Header lines, each ended by CR LF, sent in this order.
+    virtual void AddHeaders(const std::string& block) = 0;
+    // Sends the request with `body` (empty for GET) and waits for the answer's header.
+    virtual bool Send(const std::string& body) = 0;
+    // The status code as the server sent it.
+    virtual bool QueryStatusCode(std::string& code) = 0;
+    // The Content-Length header's value as the server sent it.
+    virtual bool QueryContentLength(std::string& length) = 0;
+    // Reads up to `size` body bytes: the count read, 0 at the end of the body, -1 on failure.
+    virtual long Read(char* buffer, size_t size) = 0;
+    // Closes the request, the connection and the root handle, whichever are open.
+    virtual void Close() = 0;
+};
+
+std::unique_ptr<CHttpSession> CreateHttpSession();
+
+#endif
