@@ -1,0 +1,178 @@
+// A card authorised through the plug-in as FileMaker would drive it, against the sandbox.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "Support.h"
+
+namespace {
+
+const std::string kMerchant = "x_login=demo1234|x_tran_key=7xKey9000|x_version=3.1";
+
+std::string Transaction(const std::string& portal, const std::string& parameters,
+                        const std::vector<std::string>& fields) {
+    std::string script = "PGV_SelectPortal ( " + Quoted(portal) +
+                         " )\nPGV_BeginTransaction\nPGV_SetParameters ( " + Quoted(parameters) +
+                         " )\nPGV_SendTransaction\n";
+    for (const std::string& field : fields) {
+        script += "PGV_GetResult ( " + Quoted(field) + " )\n";
+    }
+    return script;
+}
+
+// Calls 0 to 3 select, begin, set and send; the results follow.
+constexpr size_t kFirstResult = 4;
+
+TEST(AuthorizeNetEndToEnd, ApprovalAsSentAndAsRead) {
+    const size_t before = ReceivedRequests().size();
+    const SHostRun run = RunHost(Transaction(
+        "AUTHNET",
+        kMerchant + "|x_type=AUTH_CAPTURE|x_amount=1.00|x_card_num=4111111111111111|"
+                    "x_exp_date=1230|x_company=Widgets, Inc|x_first_name=J\xC3\xA9r\xC3\xB4me",
+        {"x_response_code", "X_Auth_Code", "x_trans_id", "x_company", "x_first_name",
+         "x_response_reason_text", "x_account_number", "x_card_type"}));
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
+    EXPECT_EQ(run.lines.front(), "{\"startup\":51}");
+    EXPECT_EQ(run.lines[4],
+              "{\"call\":\"PGV_SendTransaction\",\"args\":[],\"error\":0,"
+              "\"result\":\"1\"}");
+    EXPECT_EQ(run.Result(kFirstResult), "1");
+    EXPECT_THAT(*run.Result(kFirstResult + 1), ::testing::MatchesRegex("[A-Z0-9]{6}"));
+    EXPECT_THAT(*run.Result(kFirstResult + 2), ::testing::MatchesRegex("[0-9]{10}"));
+    EXPECT_EQ(run.Result(kFirstResult + 3), "Widgets, Inc") << "the comma shifted nothing";
+    EXPECT_EQ(run.Result(kFirstResult + 4), "J\xC3\xA9r\xC3\xB4me");
+    EXPECT_EQ(run.Result(kFirstResult + 5), "This transaction has been approved.");
+    EXPECT_EQ(run.Result(kFirstResult + 6), "XXXX1111");
+    EXPECT_EQ(run.Result(kFirstResult + 7), "Visa");
+    EXPECT_EQ(run.lines.back(), "{\"shutdown\":true}");
+
+    const std::vector<SReceivedRequest> requests = RequestsSince(before);
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].requestLine,
+              "GET /gateway/transact.dll?x_amount=1.00&x_card_num=4111111111111111&"
+              "x_company=Widgets%2C%20Inc&x_delim_char=%2C&x_delim_data=True&x_encap_char=%7C&"
+              "x_exp_date=1230&x_first_name=J%C3%A9r%C3%B4me&x_login=demo1234&"
+              "x_relay_response=False&x_tran_key=7xKey9000&x_type=AUTH_CAPTURE&x_version=3.1 "
+              "HTTP/1.0");
+    EXPECT_EQ(requests[0].headers,
+              (std::vector<std::string>{"Host: secure.authorize.net", "Accept: text/*",
+                                        "User-Agent: Tenvale Paygrove"}));
+    EXPECT_EQ(requests[0].body, "");
+}
+
+TEST(AuthorizeNetEndToEnd, DeclinesAndErrorsAreAnswersNotFailures) {
+    struct SCase {
+        const char* card;
+        const char* amount;
+        const char* extra;
+        const char* code;
+        const char* reasonCode;
+    };
+    const SCase cases[] = {
+        {"4222222222222", "2.00", "", "2", "2"},
+        {"4111111111111111", "5.00", "|x_zip=46282", "2", "2"},
+        {"4111111111111112", "5.00", "", "3", "6"},
+        {"4111111111111111", "0", "", "3", "5"},
+    };
+    for (const SCase& c : cases) {
+        const SHostRun run =
+            RunHost(Transaction("AUTHNET",
+                                kMerchant + "|x_amount=" + c.amount + "|x_card_num=" + c.card +
+                                    "|x_exp_date=12/30" + c.extra,
+                                {"x_response_code", "x_response_reason_code", "x_auth_code"}));
+        EXPECT_EQ(run.Result(3), "1") << c.card;
+        EXPECT_EQ(run.Result(kFirstResult), c.code) << c.card;
+        EXPECT_EQ(run.Result(kFirstResult + 1), c.reasonCode) << c.card;
+        EXPECT_EQ(run.Result(kFirstResult + 2), "Error - no result obtained") << c.card;
+    }
+}
+
+TEST(AuthorizeNetEndToEnd, EachEndpointIsReached) {
+    struct SCase {
+        const char* portal;
+        std::string parameters;
+        const char* host;
+        const char* firstField;
+    };
+    const std::string card = "|x_amount=3.00|x_card_num=4007000000027|x_exp_date=1230";
+    const std::string cardPresent = "|x_cpversion=1.0|x_market_type=2|x_device_type=4";
+    const SCase cases[] = {
+        {"AUTHNET", kMerchant + card, "secure.authorize.net", "x_response_code"},
+        {"AUTHNET", kMerchant + card + "|test_account=1", "secure.authorize.net",
+         "x_response_code"},
+        {"AUTHNET", kMerchant + card + cardPresent, "cardpresent.authorize.net", "x_version"},
+        {"AUTHNET", kMerchant + card + cardPresent + "|test_account=", "test.authorize.net",
+         "x_version"},
+        {"no such portal", kMerchant + card, "secure.authorize.net", "x_response_code"},
+    };
+    for (const SCase& c : cases) {
+        const size_t before = ReceivedRequests().size();
+        const SHostRun run =
+            RunHost(Transaction(c.portal, c.parameters, {c.firstField, "x_response_code"}));
+        const std::vector<SReceivedRequest> requests = RequestsSince(before);
+        ASSERT_EQ(requests.size(), 1u) << c.host;
+        EXPECT_EQ(requests[0].headers.front(), std::string("Host: ") + c.host);
+        EXPECT_EQ(requests[0].requestLine.find("test_account"), std::string::npos);
+        EXPECT_EQ(run.Result(kFirstResult + 1), "1") << c.host << ": " << *run.Result(kFirstResult);
+    }
+}
+
+TEST(AuthorizeNetEndToEnd, CardPresentAnswerUsesItsOwnLayout) {
+    const SHostRun run = RunHost(Transaction(
+        "AUTHNET",
+        kMerchant + "|x_cpversion=1.0|x_market_type=2|x_device_type=4|x_amount=9.99|"
+                    "x_card_num=5424000000000015|x_exp_date=1230|x_user_ref=till 4",
+        {"x_version", "x_response_code", "x_trans_id", "x_user_reference", "x_avs_code"}));
+    EXPECT_EQ(run.Result(kFirstResult), "1.0");
+    EXPECT_EQ(run.Result(kFirstResult + 1), "1");
+    EXPECT_THAT(*run.Result(kFirstResult + 2), ::testing::MatchesRegex("[0-9]{10}"));
+    EXPECT_EQ(run.Result(kFirstResult + 3), "till 4");
+}
+
+TEST(AuthorizeNetEndToEnd, TransactionLogHoldsNoCardData) {
+    CTempDir dir;
+    const std::string logPath = (dir.Path() / "transaction.log").string();
+    const SHostRun run = RunHost(Transaction(
+        "AUTHNET",
+        "WIM_Log=" + logPath + "|" + kMerchant +
+            "|x_amount=1.00|x_card_num=4111111111111111|x_exp_date=1230|x_card_code=123",
+        {"x_response_code", "x_trans_id", "x_auth_code"}));
+    ASSERT_EQ(run.Result(kFirstResult), "1");
+    const std::string transId = *run.Result(kFirstResult + 1);
+    const std::string authCode = *run.Result(kFirstResult + 2);
+    const std::string request =
+        "x_amount=1.00&x_card_code=********&x_card_num=XXXXXXXXXXXX1111&x_delim_char=%2C&"
+        "x_delim_data=True&x_encap_char=%7C&x_exp_date=1230&x_login=demo1234&"
+        "x_relay_response=False&x_tran_key=********&x_version=3.1";
+    const std::string log = ReadFile(logPath);
+    const std::string expectedHead =
+        "\n"
+        "--Parameters\n"
+        "  x_amount=1.00\n"
+        "  x_card_code=********\n"
+        "  x_card_num=XXXXXXXXXXXX1111\n"
+        "  x_delim_char=,\n"
+        "  x_delim_data=True\n"
+        "  x_encap_char=|\n"
+        "  x_exp_date=1230\n"
+        "  x_login=demo1234\n"
+        "  x_relay_response=False\n"
+        "  x_tran_key=********\n"
+        "  x_version=3.1\n"
+        "   URL - " +
+        request +
+        "\n"
+        "\n"
+        "Opening connection to https://secure.authorize.net/gateway/transact.dll?" +
+        request +
+        "\n"
+        "  Opened - Got HTTP code 200\n";
+    EXPECT_EQ(log.substr(0, expectedHead.size()), expectedHead);
+    EXPECT_THAT(log, ::testing::ContainsRegex("\n  Response size = [0-9]+\n  Read response\n"
+                                              "Closed connection\n\n--Results\n  all=\\|1\\|,"));
+    EXPECT_NE(log.find("\n  x_trans_id=" + transId + "\n"), std::string::npos);
+    EXPECT_NE(log.find("\n  x_auth_code=" + authCode + "\n"), std::string::npos);
+    EXPECT_EQ(log.find("4111"), std::string::npos);
+    EXPECT_EQ(log.find("7xKey9000"), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,104 @@
+// The exchange against odd HTTP answers: the sandbox's test listener answers by path, and the
+// Authorize.Net URL override points the plug-in at it.
+#include <gtest/gtest.h>
+
+#include "Support.h"
+
+namespace {
+
+struct SSend {
+    std::string sent;   // what PGV_SendTransaction returned
+    std::string all;    // the result "all"
+    std::string error;  // the result "error"
+};
+
+SSend SendTo(const std::string& url, const std::string& timeout = "") {
+    const std::string script = "PGV_SelectPortal ( \"AUTHNET\" )\nPGV_SetParameters ( " +
+                               Quoted("_hostname=" + url + "|x_amount=1.00") +
+                               " )\nPGV_SendTransaction ( " + timeout +
+                               " )\nPGV_GetResult ( \"all\" )\nPGV_GetResult ( \"error\" )\n";
+    const SHostRun run = RunHost(script);
+    EXPECT_EQ(run.exitCode, 0) << run.errors;
+    return {run.Result(2).value_or("(unset)"), run.Result(3).value_or("(unset)"),
+            run.Result(4).value_or("(unset)")};
+}
+
+std::string OddUrl(const std::string& path) {
+    return "https://secure.authorize.net:" + std::to_string(OddPort()) + path + "?";
+}
+
+constexpr char kNoResult[] = "Error - no result obtained";
+constexpr char kFailed[] = "Unable to connect to the portal";
+
+TEST(TransportEndToEnd, OddAnswers) {
+    struct SCase {
+        std::string path;
+        std::string sent;
+        std::string all;
+        std::string error;
+    };
+    const SCase cases[] = {
+        {"/ok", "1", "ok", kNoResult},
+        {"/status/206", "1", "odd 206", kNoResult},
+        {"/status/302", kFailed, kNoResult, "HTTP error302"},
+        {"/status/500", kFailed, kNoResult, "HTTP error500"},
+        {"/chunked", kFailed, kNoResult, "Error retrieving response size"},
+        {"/short", "1", std::string(60, 'a'), kNoResult},
+        {"/long", "1", "hello", kNoResult},
+        {"/zero", "1", "", kNoResult},
+        {"/nul", "1", "abc", kNoResult},
+        {"/length/-5", kFailed, kNoResult, "Error retrieving response size"},
+        {"/length/abc", kFailed, kNoResult, "Error retrieving response size"},
+        {"/length/67108865", kFailed, kNoResult, "Unknown System Failure"},
+        {"/length/99999999999", kFailed, kNoResult, "Unknown System Failure"},
+    };
+    for (const SCase& c : cases) {
+        const SSend send = SendTo(OddUrl(c.path));
+        EXPECT_EQ(send.sent, c.sent) << c.path;
+        EXPECT_EQ(send.all, c.all) << c.path;
+        EXPECT_EQ(send.error, c.error) << c.path;
+    }
+}
+
+TEST(TransportEndToEnd, RequestShapeOnTheWire) {
+    const size_t before = ReceivedRequests().size();
+    SendTo(OddUrl("/ok"));
+    const std::vector<SReceivedRequest> requests = RequestsSince(before);
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].requestLine,
+              "GET /ok?x_amount=1.00&x_delim_char=%2C&x_delim_data=True&x_encap_char=%7C&"
+              "x_relay_response=False HTTP/1.0");
+    EXPECT_EQ(requests[0].headers,
+              (std::vector<std::string>{"Host: secure.authorize.net:" + std::to_string(OddPort()),
+                                        "Accept: text/*", "User-Agent: Tenvale Paygrove"}));
+}
+
+TEST(TransportEndToEnd, RefusedBeforeAnyRequest) {
+    struct SCase {
+        std::string url;
+        std::string error;
+    };
+    const SCase cases[] = {
+        {"http://secure.authorize.net/gateway/transact.dll?", "Invalid URL"},
+        {"ftp://secure.authorize.net/gateway/transact.dll?", "Invalid URL"},
+        {"not a url", "Invalid URL"},
+        // Certificates are verified: this name is not on the sandbox's certificate.
+        {"https://localhost/gateway/transact.dll?", "System failed connect"},
+        // Nothing listens there.
+        {"https://secure.authorize.net:9/gateway/transact.dll?", "System failed connect"},
+    };
+    for (const SCase& c : cases) {
+        const size_t before = ReceivedRequests().size();
+        const SSend send = SendTo(c.url);
+        EXPECT_EQ(send.sent, kFailed) << c.url;
+        EXPECT_EQ(send.error, c.error) << c.url;
+        EXPECT_EQ(RequestsSince(before).size(), 0u) << c.url;
+    }
+}
+
+TEST(TransportEndToEnd, TimeoutBoundsTheExchange) {
+    EXPECT_EQ(SendTo(OddUrl("/stall"), "2").error, "System failed connect");
+    EXPECT_EQ(SendTo(OddUrl("/slow"), "3").error, "Error reading response");
+}
+
+}  // namespace
