@@ -5,15 +5,6 @@ namespace {
 constexpr char kResultPairs[] = "pairs";
 constexpr char kNoResult[] = "Error - no result obtained";
 
-std::string ToLower(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return text;
-}
-
 }  // namespace
 
 CAuthBase::CAuthBase() = default;
@@ -46,7 +37,7 @@ int CAuthBase::ParseParams(const char* text, StringMap& into, char separator, bo
         }
         std::string name = segment.substr(0, equals);
         if (lowerCaseNames) {
-            name = ToLower(name);
+            name = LowerCase(name);
         }
         into[name] = segment.substr(equals + 1);
         ++count;
@@ -62,6 +53,15 @@ void CAuthBase::StripWS(std::string& text) {
     }
     text.erase(0, first);
     text.erase(text.find_last_not_of(' ') + 1);
+}
+
+std::string CAuthBase::LowerCase(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return text;
 }
 
 void CAuthBase::Clear() {
@@ -107,7 +107,7 @@ void CAuthBase::CreateResultsField() {
 }
 
 void CAuthBase::GetResponseFieldValue(const char* name, std::string& value) {
-    const std::string key = ToLower(name ? name : "");
+    const std::string key = LowerCase(name ? name : "");
     if (auto result = m_Results.find(key); result != m_Results.end()) {
         value = result->second;
     } else if (auto param = m_Params.find(key); param != m_Params.end()) {

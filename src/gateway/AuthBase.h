@@ -39,6 +39,8 @@ public:
 
     static int ParseParams(const char* text, StringMap& into, char separator, bool lowerCaseNames);
     static void StripWS(std::string& text);
+    // Letters A to Z become a to z; other bytes stay.
+    static std::string LowerCase(std::string text);
     void Clear();
     void CreateResultsField();
     void GetResponseFieldValue(const char* name, std::string& value);

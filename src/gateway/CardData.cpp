@@ -1,8 +1,8 @@
 #include "gateway/CardData.h"
 
 #include <algorithm>
-#include <cctype>
 
+#include "gateway/AuthBase.h"
 #include "gateway/URLEscape.h"
 
 namespace {
@@ -26,9 +26,7 @@ bool IsSeparator(char c) {
 }  // namespace
 
 bool IsSecretParameterName(const std::string& name) {
-    std::string lower = name;
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const std::string lower = CAuthBase::LowerCase(name);
     return std::any_of(std::begin(kSecretNameParts), std::end(kSecretNameParts),
                        [&](const char* part) { return lower.find(part) != std::string::npos; });
 }

@@ -1,4 +1,6 @@
 // The transaction flow: the same for every gateway, shaped by its request flags.
+#include <exception>
+
 #include "gateway/AuthBase.h"
 #include "gateway/CardData.h"
 #include "gateway/URLEscape.h"
@@ -64,9 +66,16 @@ bool CAuthBase::Send(int timeout, std::string& /*response*/) {
     m_Results.clear();
     std::string response;
     const bool ok = Authorize(request.c_str(), timeout, response);
+    // A parser that gives up on the answer fails the transaction; the log still gets the
+    // fields it stored before that.
+    std::exception_ptr parseFailure;
     if (ok) {
-        ParseResults(response);
-        m_Results[kResultAll] = response;
+        try {
+            ParseResults(response);
+            m_Results[kResultAll] = response;
+        } catch (...) {
+            parseFailure = std::current_exception();
+        }
     } else {
         m_Results[kResultError] = response;
     }
@@ -78,6 +87,9 @@ bool CAuthBase::Send(int timeout, std::string& /*response*/) {
         for (const auto& [name, value] : m_Results) {
             m_Log.Write("%s=%s", name.c_str(), value.c_str());
         }
+    }
+    if (parseFailure) {
+        std::rethrow_exception(parseFailure);
     }
     return ok;
 }

@@ -1,6 +1,11 @@
 #include <cstring>
 
 #include "gateways/AuthorizeNet.h"
+#include "gateways/NetworkMerchants.h"
+#include "gateways/PayPal.h"
+#include "gateways/RxPayments.h"
+#include "gateways/SagePayments.h"
+#include "gateways/SecPay.h"
 #include "host/CalcFunctions.h"
 
 namespace {
@@ -18,6 +23,11 @@ struct SPortal {
 // Compared in this order, byte for byte.
 const SPortal kPortals[] = {
     {"AUTHNET", &Make<CAuthAuthorizeNet>},
+    {"SECPAY", &Make<CAuthSecPay>},
+    {"RXPAY", &Make<CRxPay>},
+    {"PAYPAL", &Make<CPayPal>},
+    {"NMI", &Make<CAuthNMI>},
+    {"SAGE", &Make<CSage>},
 };
 
 }  // namespace

@@ -37,6 +37,7 @@ public:
     }
     bool ParseResults(std::string& response) override {
         if (parseThrows) {
+            m_Results["code"] = "1";
             throw std::out_of_range("answer too short");
         }
         CAuthBase::ParseResults(response);
@@ -181,6 +182,8 @@ TEST_F(SendFlow, ExceptionStillClosesTheLogAndRestoresIndentation) {
     gateway.m_Params = {{"WIM_Log", LogPath()}, {"b", "2"}};
     gateway.Send(0, response);
     const std::string log = ReadLog();
+    EXPECT_NE(log.find("(exchange)\n\n--Results\n  code=1\n\n--Parameters"), std::string::npos)
+        << "the failed transaction's log ends with what the parser stored: " << log;
     const std::string second = log.substr(log.find("(exchange)") + 1);
     EXPECT_NE(second.find("\n--Parameters\n  b=2\n   URL - b=2\n"), std::string::npos) << log;
     EXPECT_NE(second.find("--Results\n  all=1,ok\n"), std::string::npos) << log;

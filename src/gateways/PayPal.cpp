@@ -1,0 +1,103 @@
+#include "gateways/PayPal.h"
+
+#include "gateways/GatewayHosts.h"
+#include "gateways/Machine.h"
+
+namespace {
+
+constexpr char kTestAccount[] = "test_account";
+constexpr char kRequestIdParameter[] = "X-VPS-REQUEST-ID";
+
+// The length of a tagged name such as "NAME[12]", or -1 when the name carries no tag.
+long LengthTag(const std::string& name, std::string& untagged) {
+    if (name.size() < 3 || name.back() != ']') {
+        return -1;
+    }
+    const size_t open = name.rfind('[');
+    if (open == std::string::npos || open + 2 > name.size() - 1) {
+        return -1;
+    }
+    long length = 0;
+    for (size_t i = open + 1; i + 1 < name.size(); ++i) {
+        if (name[i] < '0' || name[i] > '9' || length > 100000000) {
+            return -1;
+        }
+        length = length * 10 + (name[i] - '0');
+    }
+    untagged = name.substr(0, open);
+    return length;
+}
+
+}  // namespace
+
+CPayPal::CPayPal() : m_IsTestAccount(false) {}
+
+CPayPal::~CPayPal() = default;
+
+void CPayPal::GetCustomHeaders(std::vector<std::string>& headers) {
+    headers.clear();
+    headers.push_back("X-VPS-CLIENTTIMEOUT: 45");
+    headers.push_back("X-VPS-VITINTEGRATION-PRODUCT: Paygrove");
+    headers.push_back("X-VPS-VITINTEGRATION-VERSION: 5.0");
+    headers.push_back("X-VPS-REQUEST-ID: " + m_RequestId);
+    headers.push_back(std::string("X-VPS-VIT-OS-NAME: ") + OperatingSystemName());
+}
+
+const char* const* CPayPal::GetResponseFieldOrder() {
+    return nullptr;
+}
+
+char CPayPal::GetDelimiter() {
+    return '&';
+}
+
+const char* CPayPal::GetURL() {
+    static const std::string kLive =
+        std::string("https://") + GatewayHost(EGatewayHost::PayflowLive);
+    static const std::string kTest =
+        std::string("https://") + GatewayHost(EGatewayHost::PayflowTest);
+    return m_IsTestAccount ? kTest.c_str() : kLive.c_str();
+}
+
+int CPayPal::GetRequestFlags() {
+    return kRequestPost | kRequestLengthTags;
+}
+
+int CPayPal::SetParameters(const char* text) {
+    const int count = CAuthBase::SetParameters(text);
+    m_IsTestAccount = m_Params.erase(kTestAccount) > 0;
+    // The id stays until a new one is given: resending a transaction under its own id is what
+    // keeps the gateway from charging it twice.
+    if (auto requestId = m_Params.find(kRequestIdParameter); requestId != m_Params.end()) {
+        m_RequestId = requestId->second;
+        m_Params.erase(requestId);
+    }
+    return count;
+}
+
+bool CPayPal::ParseResults(std::string& response) {
+    // The gateway answers name=value pairs joined by "&"; a value that holds "&" or "=" comes
+    // with its length in the name, NAME[5]=a&b=c, and is taken by that length.
+    size_t position = 0;
+    while (position < response.size()) {
+        const size_t ampersand = std::min(response.find('&', position), response.size());
+        const size_t equals = response.find('=', position);
+        if (equals == std::string::npos || equals > ampersand) {
+            position = ampersand + 1;
+            continue;
+        }
+        std::string name = response.substr(position, equals - position);
+        std::string untagged;
+        const long tagged = LengthTag(name, untagged);
+        size_t valueEnd = ampersand;
+        if (tagged >= 0) {
+            name = untagged;
+            valueEnd = std::min(equals + 1 + static_cast<size_t>(tagged), response.size());
+        }
+        m_Results[LowerCase(name)] = response.substr(equals + 1, valueEnd - equals - 1);
+        position =
+            valueEnd < response.size() && response[valueEnd] == '&' ? valueEnd + 1 : valueEnd;
+    }
+    CreateResultsField();
+    return true;
+}

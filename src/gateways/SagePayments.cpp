@@ -1,0 +1,102 @@
+#include "gateways/SagePayments.h"
+
+#include <cstring>
+
+#include "gateways/GatewayHosts.h"
+
+namespace {
+
+constexpr char kPath[] = "/cgi-bin/eftBankcard.dll";
+constexpr char kTransactionQuery[] = "?transaction";
+constexpr char kSettlementQuery[] = "?settlement";
+constexpr char kTransType[] = "trans_type";
+constexpr char kTransaction[] = "transaction";
+constexpr char kSettlement[] = "settlement";
+constexpr char kMessage[] = "message";
+// The order number runs from its offset to the ASCII field separator.
+constexpr char kFieldSeparator = '\x1C';
+constexpr size_t kOrderNumberOffset = 57;
+
+struct SField {
+    size_t offset;
+    size_t width;
+    const char* name;
+};
+
+const SField kTransactionLayout[] = {
+    {1, 1, "approval indicator"}, {2, 6, "code"},           {8, 32, "message"},
+    {40, 2, "front-end"},         {42, 1, "cvv indicator"}, {43, 1, "avs indicator"},
+    {44, 2, "risk indicator"},    {46, 10, "reference"},
+};
+
+const SField kSettlementLayout[] = {
+    {1, 1, "approval indicator"}, {2, 6, "batch number"}, {8, 32, "message"},
+    {40, 6, "batch item count"},  {46, 12, "batch net"},  {58, 10, "reference"},
+};
+
+std::string Url(const char* query) {
+    return std::string("https://") + GatewayHost(EGatewayHost::SagePayments) + kPath + query;
+}
+
+}  // namespace
+
+CSage::CSage() : m_IsSettlement(false) {}
+
+const char* const* CSage::GetResponseFieldOrder() {
+    return nullptr;
+}
+
+char CSage::GetDelimiter() {
+    return '\0';
+}
+
+const char* CSage::GetURL() {
+    static const std::string kTransactionUrl = Url(kTransactionQuery);
+    static const std::string kSettlementUrl = Url(kSettlementQuery);
+    return m_IsSettlement ? kSettlementUrl.c_str() : kTransactionUrl.c_str();
+}
+
+int CSage::GetRequestFlags() {
+    return kRequestPost | kRequestEscape;
+}
+
+int CSage::SetParameters(const char* text) {
+    const int count = CAuthBase::SetParameters(text);
+    if (auto transType = m_Params.find(kTransType); transType != m_Params.end()) {
+        m_IsSettlement = transType->second == kSettlement;
+    } else {
+        m_Params[kTransType] = kTransaction;
+        m_IsSettlement = false;
+    }
+    return count;
+}
+
+void CSage::StoreField(const std::string& response, size_t offset, size_t width, const char* name) {
+    // An answer too short for the field throws std::out_of_range: the transaction fails with
+    // the fields cut so far.
+    std::string value = response.substr(offset, width);
+    if (std::strcmp(name, kMessage) == 0) {
+        StripWS(value);
+    }
+    m_Results[name] = value;
+}
+
+bool CSage::ParseResults(std::string& response) {
+    if (m_IsSettlement) {
+        for (const SField& field : kSettlementLayout) {
+            StoreField(response, field.offset, field.width, field.name);
+        }
+    } else {
+        for (const SField& field : kTransactionLayout) {
+            StoreField(response, field.offset, field.width, field.name);
+        }
+        const size_t separator = response.find(kFieldSeparator, kOrderNumberOffset);
+        if (separator != std::string::npos) {
+            m_Results["order number"] =
+                response.substr(kOrderNumberOffset, separator - kOrderNumberOffset);
+            m_Results["recurring indicator"] = response.substr(separator + 1, 1);
+        }
+    }
+    CreateResultsField();
+    return true;
+}
