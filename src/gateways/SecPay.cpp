@@ -10,9 +10,11 @@ constexpr char kPath[] = "/java-bin/ValCard?";
 constexpr char kTransactionId[] = "trans_id";
 constexpr char kMessage[] = "message";
 constexpr char kApproved[] = "Approved";
+constexpr char kValid[] = "valid";
 
-bool IsPrintable(char c) {
-    return c >= 0x20 && c <= 0x7E;
+bool IsControl(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7F;
 }
 
 }  // namespace
@@ -43,18 +45,21 @@ int CAuthSecPay::SetParameters(const char* text) {
 }
 
 bool CAuthSecPay::ParseResults(std::string& response) {
-    // The answer starts with "?" and may end in a line end.
-    if (!response.empty()) {
+    // The answer starts with "?" and may end in a line end. Only that "?" goes: an answer
+    // without it keeps its first name whole, and characters beyond ASCII at the end stay.
+    if (!response.empty() && response.front() == '?') {
         response.erase(0, 1);
     }
     size_t end = response.size();
-    while (end > 0 && !IsPrintable(response[end - 1])) {
+    while (end > 0 && IsControl(response[end - 1])) {
         --end;
     }
     response.erase(end);
 
     ParseParams(response.c_str(), m_Results, '&', true);
-    if (m_Results.count(kMessage) == 0) {
+    // An answer without a message is an approval unless it says it is not valid.
+    const auto valid = m_Results.find(kValid);
+    if (m_Results.count(kMessage) == 0 && (valid == m_Results.end() || valid->second != "false")) {
         m_Results[kMessage] = kApproved;
     }
     CreateResultsField();
