@@ -108,6 +108,35 @@ std::string CardBrand(std::string_view number) {
     return "";
 }
 
+std::optional<long long> AmountInCents(std::string_view text) {
+    const std::size_t dot = text.find('.');
+    std::string_view whole = text.substr(0, dot);
+    const std::string_view fraction =
+        dot == std::string_view::npos ? std::string_view{} : text.substr(dot + 1);
+    if (!IsDigits(whole) ||
+        (dot != std::string_view::npos && (!IsDigits(fraction) || fraction.size() > 2))) {
+        return std::nullopt;
+    }
+    while (whole.size() > 1 && whole.front() == '0') {
+        whole.remove_prefix(1);
+    }
+    if (whole.size() > 13) {
+        return std::nullopt;
+    }
+    long long cents = 0;
+    for (char c : whole) {
+        cents = cents * 10 + (c - '0');
+    }
+    cents *= 100;
+    if (!fraction.empty()) {
+        cents += (fraction[0] - '0') * 10 + (fraction.size() == 2 ? fraction[1] - '0' : 0);
+    }
+    if (cents <= 0) {
+        return std::nullopt;
+    }
+    return cents;
+}
+
 std::optional<SYearMonth> ParseExpiry(std::string_view text) {
     switch (text.size()) {
         case 4:

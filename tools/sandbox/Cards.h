@@ -25,6 +25,10 @@ bool PassesLuhn(std::string_view digits);
 // "Visa", "MasterCard", "American Express", "Discover" or empty when the prefix is none of them.
 std::string CardBrand(std::string_view number);
 
+// Whole digits with at most two decimals, above zero. Past 13 whole digits, beyond any gateway's
+// limit, it is refused so that the cents always fit.
+std::optional<long long> AmountInCents(std::string_view text);
+
 // MMYY, MM/YY, MM-YY, MMYYYY, MM/YYYY, MM-YYYY or YYYY-MM; a two-digit year is in this century.
 std::optional<SYearMonth> ParseExpiry(std::string_view text);
 

@@ -5,6 +5,11 @@ namespace pgv::sandbox {
 std::vector<std::unique_ptr<IGateway>> MakeGateways() {
     std::vector<std::unique_ptr<IGateway>> gateways;
     gateways.push_back(MakeAuthorizeNet());
+    gateways.push_back(MakeSecPay());
+    gateways.push_back(MakeNetworkMerchants());
+    gateways.push_back(MakeRxPayments());
+    gateways.push_back(MakeSagePayments());
+    gateways.push_back(MakePayflow());
     return gateways;
 }
 

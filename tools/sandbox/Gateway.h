@@ -26,6 +26,11 @@ public:
 using TodayFunction = std::function<SYearMonth()>;
 
 std::unique_ptr<IGateway> MakeAuthorizeNet(TodayFunction today = CurrentYearMonth);
+std::unique_ptr<IGateway> MakeSecPay();
+std::unique_ptr<IGateway> MakeNetworkMerchants();
+std::unique_ptr<IGateway> MakeRxPayments();
+std::unique_ptr<IGateway> MakeSagePayments();
+std::unique_ptr<IGateway> MakePayflow();
 
 std::vector<std::unique_ptr<IGateway>> MakeGateways();
 

@@ -59,6 +59,15 @@ std::string Decode(std::string_view raw, EPlus plus) {
     return out;
 }
 
+bool IsFormBody(const SHttpRequest& request) {
+    const std::string type = request.Header("Content-Type").value_or("");
+    std::string_view media = std::string_view(type).substr(0, type.find(';'));
+    while (!media.empty() && media.back() == ' ') {
+        media.remove_suffix(1);
+    }
+    return EqualsIgnoreCase(media, "application/x-www-form-urlencoded");
+}
+
 }  // namespace
 
 std::optional<std::string> FindEncodingProblem(std::string_view raw, EPlus plus) {
@@ -109,6 +118,23 @@ SDecodedQuery DecodeQuery(std::string_view raw, EPlus plus) {
     }
     result.ok = true;
     return result;
+}
+
+SDecodedQuery DecodeRequestParams(const SHttpRequest& request) {
+    SDecodedQuery decoded = DecodeQuery(request.query, EPlus::Forbidden);
+    if (!decoded.ok) {
+        decoded.error = "query: " + decoded.error;
+        return decoded;
+    }
+    if (request.method == "POST" && IsFormBody(request)) {
+        SDecodedQuery form = DecodeQuery(request.body, EPlus::Blank);
+        if (!form.ok) {
+            form.error = "body: " + form.error;
+            return form;
+        }
+        decoded.params.insert(decoded.params.end(), form.params.begin(), form.params.end());
+    }
+    return decoded;
 }
 
 std::optional<std::string_view> CParams::Find(std::string_view name) const {

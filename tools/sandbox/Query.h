@@ -27,6 +27,11 @@ struct SDecodedQuery {
 
 SDecodedQuery DecodeQuery(std::string_view raw, EPlus plus);
 
+struct SHttpRequest;
+
+// The query's parameters, then those of a POST body sent as a form; the error names the part.
+SDecodedQuery DecodeRequestParams(const SHttpRequest& request);
+
 // Gateway field names are case-insensitive; the first occurrence of a name wins.
 class CParams {
 public:
