@@ -8,23 +8,9 @@ namespace {
 
 const std::string kMerchant = "x_login=demo1234|x_tran_key=7xKey9000|x_version=3.1";
 
-std::string Transaction(const std::string& portal, const std::string& parameters,
-                        const std::vector<std::string>& fields) {
-    std::string script = "PGV_SelectPortal ( " + Quoted(portal) +
-                         " )\nPGV_BeginTransaction\nPGV_SetParameters ( " + Quoted(parameters) +
-                         " )\nPGV_SendTransaction\n";
-    for (const std::string& field : fields) {
-        script += "PGV_GetResult ( " + Quoted(field) + " )\n";
-    }
-    return script;
-}
-
-// Calls 0 to 3 select, begin, set and send; the results follow.
-constexpr size_t kFirstResult = 4;
-
 TEST(AuthorizeNetEndToEnd, ApprovalAsSentAndAsRead) {
     const size_t before = ReceivedRequests().size();
-    const SHostRun run = RunHost(Transaction(
+    const SHostRun run = RunHost(TransactionScript(
         "AUTHNET",
         kMerchant + "|x_type=AUTH_CAPTURE|x_amount=1.00|x_card_num=4111111111111111|"
                     "x_exp_date=1230|x_company=Widgets, Inc|x_first_name=J\xC3\xA9r\xC3\xB4me",
@@ -74,11 +60,11 @@ TEST(AuthorizeNetEndToEnd, DeclinesAndErrorsAreAnswersNotFailures) {
         {"4111111111111111", "0", "", "3", "5"},
     };
     for (const SCase& c : cases) {
-        const SHostRun run =
-            RunHost(Transaction("AUTHNET",
-                                kMerchant + "|x_amount=" + c.amount + "|x_card_num=" + c.card +
-                                    "|x_exp_date=12/30" + c.extra,
-                                {"x_response_code", "x_response_reason_code", "x_auth_code"}));
+        const SHostRun run = RunHost(
+            TransactionScript("AUTHNET",
+                              kMerchant + "|x_amount=" + c.amount + "|x_card_num=" + c.card +
+                                  "|x_exp_date=12/30" + c.extra,
+                              {"x_response_code", "x_response_reason_code", "x_auth_code"}));
         EXPECT_EQ(run.Result(3), "1") << c.card;
         EXPECT_EQ(run.Result(kFirstResult), c.code) << c.card;
         EXPECT_EQ(run.Result(kFirstResult + 1), c.reasonCode) << c.card;
@@ -107,7 +93,7 @@ TEST(AuthorizeNetEndToEnd, EachEndpointIsReached) {
     for (const SCase& c : cases) {
         const size_t before = ReceivedRequests().size();
         const SHostRun run =
-            RunHost(Transaction(c.portal, c.parameters, {c.firstField, "x_response_code"}));
+            RunHost(TransactionScript(c.portal, c.parameters, {c.firstField, "x_response_code"}));
         const std::vector<SReceivedRequest> requests = RequestsSince(before);
         ASSERT_EQ(requests.size(), 1u) << c.host;
         EXPECT_EQ(requests[0].headers.front(), std::string("Host: ") + c.host);
@@ -117,7 +103,7 @@ TEST(AuthorizeNetEndToEnd, EachEndpointIsReached) {
 }
 
 TEST(AuthorizeNetEndToEnd, CardPresentAnswerUsesItsOwnLayout) {
-    const SHostRun run = RunHost(Transaction(
+    const SHostRun run = RunHost(TransactionScript(
         "AUTHNET",
         kMerchant + "|x_cpversion=1.0|x_market_type=2|x_device_type=4|x_amount=9.99|"
                     "x_card_num=5424000000000015|x_exp_date=1230|x_user_ref=till 4",
@@ -131,7 +117,7 @@ TEST(AuthorizeNetEndToEnd, CardPresentAnswerUsesItsOwnLayout) {
 TEST(AuthorizeNetEndToEnd, TransactionLogHoldsNoCardData) {
     CTempDir dir;
     const std::string logPath = (dir.Path() / "transaction.log").string();
-    const SHostRun run = RunHost(Transaction(
+    const SHostRun run = RunHost(TransactionScript(
         "AUTHNET",
         "WIM_Log=" + logPath + "|" + kMerchant +
             "|x_amount=1.00|x_card_num=4111111111111111|x_exp_date=1230|x_card_code=123",

@@ -102,6 +102,17 @@ std::string Quoted(const std::string& text) {
     return quoted + "\"";
 }
 
+std::string TransactionScript(const std::string& portal, const std::string& parameters,
+                              const std::vector<std::string>& fields) {
+    std::string script = "PGV_SelectPortal ( " + Quoted(portal) +
+                         " )\nPGV_BeginTransaction\nPGV_SetParameters ( " + Quoted(parameters) +
+                         " )\nPGV_SendTransaction\n";
+    for (const std::string& field : fields) {
+        script += "PGV_GetResult ( " + Quoted(field) + " )\n";
+    }
+    return script;
+}
+
 SHostRun RunHost(const std::string& script, const std::vector<std::string>& extraArgs) {
     CTempDir dir;
     WriteFile(dir.Path() / "script.txt", script);

@@ -51,6 +51,12 @@ private:
 std::string ReadFile(const std::filesystem::path& path);
 void WriteFile(const std::filesystem::path& path, const std::string& text);
 
+// A script that selects the portal, begins, sets the parameters, sends and reads each field:
+// the results are calls kFirstResult onwards.
+std::string TransactionScript(const std::string& portal, const std::string& parameters,
+                              const std::vector<std::string>& fields);
+constexpr size_t kFirstResult = 4;
+
 // A FileMaker text literal for the script.
 std::string Quoted(const std::string& text);
 

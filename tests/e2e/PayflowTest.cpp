@@ -1,0 +1,68 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "Support.h"
+
+namespace {
+
+const std::string kMerchant = "USER=me|VENDOR=me|PARTNER=PayPal|PWD=s3cret";
+const std::string kSale = "|TRXTYPE=S|TENDER=C|ACCT=4111111111111111|EXPDATE=1230";
+
+TEST(PayflowEndToEnd, SaleAsSentAndAsRead) {
+    const size_t before = ReceivedRequests().size();
+    const SHostRun run = RunHost(TransactionScript(
+        "PAYPAL",
+        kMerchant + kSale + "|AMT=10.00|COMMENT1=a&b=c|test_account=|X-VPS-REQUEST-ID=e2e-sale-1",
+        {"result", "respmsg", "pnref", "authcode", "RESULT"}));
+    ASSERT_EQ(run.Result(3), "1") << run.errors;
+    EXPECT_EQ(run.Result(kFirstResult), "0");
+    EXPECT_EQ(run.Result(kFirstResult + 1), "Approved");
+    EXPECT_THAT(*run.Result(kFirstResult + 2), ::testing::MatchesRegex("A[A-Z0-9]{11}"));
+    EXPECT_THAT(*run.Result(kFirstResult + 3), ::testing::MatchesRegex("[0-9]{3}PNI"));
+
+    const std::vector<SReceivedRequest> requests = RequestsSince(before);
+    ASSERT_EQ(requests.size(), 1u);
+    const std::string body =
+        "ACCT[16]=4111111111111111&AMT[5]=10.00&COMMENT1[5]=a&b=c&EXPDATE[4]=1230&PARTNER[6]="
+        "PayPal&"
+        "PWD[6]=s3cret&TENDER[1]=C&TRXTYPE[1]=S&USER[2]=me&VENDOR[2]=me";
+    EXPECT_EQ(requests[0].requestLine, "POST / HTTP/1.0");
+    EXPECT_EQ(
+        requests[0].headers,
+        (std::vector<std::string>{
+            "Host: pilot-payflowpro.paypal.com", "X-VPS-CLIENTTIMEOUT: 45",
+            "X-VPS-VITINTEGRATION-PRODUCT: Paygrove", "X-VPS-VITINTEGRATION-VERSION: 5.0",
+            "X-VPS-REQUEST-ID: e2e-sale-1", "X-VPS-VIT-OS-NAME: Linux", "Accept: text/*",
+            "User-Agent: Tenvale Paygrove", "Content-Length: " + std::to_string(body.size())}));
+    EXPECT_EQ(requests[0].body, body);
+}
+
+TEST(PayflowEndToEnd, LiveHostDeclineAndTaggedEcho) {
+    const size_t before = ReceivedRequests().size();
+    const SHostRun run = RunHost(TransactionScript(
+        "PAYPAL",
+        kMerchant + kSale +
+            "|AMT=1001.00|VERBOSITY=HIGH|BILLTOLASTNAME=& Foo|X-VPS-REQUEST-ID=e2e-decline-1",
+        {"result", "respmsg", "billtolastname", "pnref"}));
+    EXPECT_EQ(run.Result(kFirstResult), "12");
+    EXPECT_EQ(run.Result(kFirstResult + 1), "Declined");
+    EXPECT_EQ(run.Result(kFirstResult + 2), "& Foo") << "a value holding & comes length-tagged";
+    EXPECT_THAT(*run.Result(kFirstResult + 3), ::testing::MatchesRegex("V[A-Z0-9]{11}"));
+    const std::vector<SReceivedRequest> requests = RequestsSince(before);
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].headers.front(), "Host: payflowpro.paypal.com");
+}
+
+TEST(PayflowEndToEnd, ResendUnderTheSameIdIsAnsweredAsDuplicate) {
+    std::string script =
+        TransactionScript("PAYPAL", kMerchant + kSale + "|AMT=3.00|X-VPS-REQUEST-ID=e2e-dup-1",
+                          {"pnref", "duplicate"});
+    // The same transaction again: the request id survives, so the gateway knows it.
+    script += "PGV_SendTransaction\nPGV_GetResult ( \"pnref\" )\nPGV_GetResult ( \"duplicate\" )\n";
+    const SHostRun run = RunHost(script);
+    EXPECT_EQ(run.Result(kFirstResult + 1), "Error - no result obtained");
+    EXPECT_EQ(run.Result(kFirstResult + 3), run.Result(kFirstResult));
+    EXPECT_EQ(run.Result(kFirstResult + 4), "1");
+}
+
+}  // namespace

@@ -1,0 +1,69 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "Support.h"
+
+namespace {
+
+const std::string kMerchant = "rx_merchant=rx1001|rx_password=pa55";
+const std::vector<std::string> kFields = {"success",      "transaction", "confirmation", "code",
+                                          "errormessage", "pairs",       "rx_ipaddress"};
+
+TEST(RxPaymentsEndToEnd, EachKindOfTransactionReachesItsEndpoint) {
+    const std::string card = "|rx_cardnumber=4111111111111111|rx_expdate=1230|rx_amount=12.00";
+    const SHostRun sale =
+        RunHost(TransactionScript("RXPAY", kMerchant + card + "|TRANS_TYPE=AUTH_CAPTURE", kFields));
+    ASSERT_EQ(sale.Result(kFirstResult), "1") << sale.errors;
+    const std::string transaction = *sale.Result(kFirstResult + 1);
+    EXPECT_THAT(transaction, ::testing::MatchesRegex("RX[0-9]{8}"));
+
+    struct SCase {
+        std::string parameters;
+        std::string path;
+    };
+    const SCase cases[] = {
+        {kMerchant + card + "|TRANS_TYPE=AUTH_CAPTURE", "/secure/rxprocess"},
+        {kMerchant + card + "|TRANS_TYPE=AUTH_PREAUTH", "/secure/rxauthorize"},
+        {kMerchant + "|TRANS_TYPE=AUTH_SETTLE|rx_transaction=" + transaction, "/secure/rxsettle"},
+        {kMerchant + "|TRANS_TYPE=AUTH_REFUND|rx_amount=2.00|rx_transaction=" + transaction,
+         "/secure/rxrefund"},
+    };
+    for (const SCase& c : cases) {
+        const size_t before = ReceivedRequests().size();
+        const SHostRun run = RunHost(TransactionScript("RXPAY", c.parameters, kFields));
+        EXPECT_EQ(run.Result(kFirstResult), "1") << c.path << ": " << *run.Result(kFirstResult + 4);
+        EXPECT_THAT(*run.Result(kFirstResult + 2), ::testing::MatchesRegex("[A-Z0-9]{6}"));
+        const std::vector<SReceivedRequest> requests = RequestsSince(before);
+        ASSERT_EQ(requests.size(), 1u) << c.path;
+        EXPECT_THAT(requests[0].requestLine, ::testing::StartsWith("GET " + c.path + "?"));
+        EXPECT_EQ(requests[0].headers.front(), "Host: secure.rxpayments.com");
+        // The machine's own address, looked up from its host name.
+        const std::string address = *run.Result(kFirstResult + 6);
+        EXPECT_THAT(address, ::testing::MatchesRegex("[0-9]+\\.[0-9]+\\.[0-9]+\\.[0-9]+"));
+        EXPECT_THAT(requests[0].requestLine, ::testing::HasSubstr("&rx_ipaddress=" + address));
+    }
+}
+
+TEST(RxPaymentsEndToEnd, DeclineReadFromTheXml) {
+    const SHostRun run = RunHost(TransactionScript(
+        "RXPAY",
+        kMerchant + "|TRANS_TYPE=AUTH_CAPTURE|rx_cardnumber=4111111111111111|rx_expdate=1230|"
+                    "rx_amount=0.50",
+        kFields));
+    EXPECT_EQ(run.Result(kFirstResult), "0");
+    EXPECT_EQ(run.Result(kFirstResult + 3), "E12");
+    EXPECT_EQ(run.Result(kFirstResult + 4), "Card declined");
+    EXPECT_EQ(run.Result(kFirstResult + 5), "code=E12,errormessage=Card declined,success=0");
+}
+
+TEST(RxPaymentsEndToEnd, UnknownKindFailsWithoutAnExchange) {
+    const size_t before = ReceivedRequests().size();
+    const SHostRun run = RunHost(TransactionScript(
+        "RXPAY", kMerchant + "|TRANS_TYPE=auth_capture|rx_amount=1.00", {"error", "success"}));
+    EXPECT_EQ(run.Result(3), "Unable to connect to the portal");
+    EXPECT_EQ(run.Result(kFirstResult), "Invalid URL");
+    EXPECT_EQ(run.Result(kFirstResult + 1), "Error - no result obtained");
+    EXPECT_EQ(RequestsSince(before).size(), 0u);
+}
+
+}  // namespace
