@@ -1,105 +1,50 @@
 #include <gtest/gtest.h>
 
-#include <ostream>
-
-#include <chrono>
 #include <string>
 
+#include "Support.h"
 #include "sandbox/OddAnswers.h"
 
 namespace pgv::sandbox {
 namespace {
 
-SOddAnswer AnswerFor(const std::string& target) {
-    CRequestParser parser;
-    EXPECT_EQ(parser.Feed("GET " + target + " HTTP/1.0\r\nHost: anything.example\r\n\r\n"),
-              EParse::Complete);
-    return OddAnswer(parser.Request(), 0);
+std::string Answer(const std::string& status, const std::string& framing, const std::string& body,
+                   const std::string& type = "text/plain") {
+    return "HTTP/1.1 " + status + "\r\nDate: Thu, 01 Jan 1970 00:00:00 GMT\r\n" +
+           "Server: paygrove-sandbox-odd\r\nContent-Type: " + type + "\r\n" + framing +
+           "Connection: close\r\n\r\n" + body;
 }
 
-const std::string kHead =
-    "Date: Thu, 01 Jan 1970 00:00:00 GMT\r\nServer: paygrove-sandbox-odd\r\n"
-    "Content-Type: text/plain\r\n";
-
-struct SOddCase {
-    const char* name;
-    std::string target;
-    std::string bytes;
-};
-
-void PrintTo(const SOddCase& c, std::ostream* out) {
-    *out << c.name;
-}
-
-class OddAnswerBytes : public ::testing::TestWithParam<SOddCase> {};
-
-TEST_P(OddAnswerBytes, AreExact) {
-    const SOddAnswer answer = AnswerFor(GetParam().target);
-    EXPECT_EQ(answer.bytes, GetParam().bytes);
-    EXPECT_EQ(answer.trickle, "");
-    EXPECT_EQ(answer.holdOpen.count(), 0);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, OddAnswerBytes,
-    ::testing::Values(
-        SOddCase{"Status206", "/status/206",
-                 "HTTP/1.1 206 Partial Content\r\n" + kHead +
-                     "Content-Length: 7\r\nConnection: close\r\n\r\nodd 206"},
-        SOddCase{"Status302", "/status/302?x_login=abc",
-                 "HTTP/1.1 302 Found\r\n" + kHead +
-                     "Location: /ok\r\nContent-Length: 7\r\nConnection: close\r\n\r\nodd 302"},
-        SOddCase{"Status500", "/status/500",
-                 "HTTP/1.1 500 Internal Server Error\r\n" + kHead +
-                     "Content-Length: 7\r\nConnection: close\r\n\r\nodd 500"},
-        SOddCase{"Chunked", "/chunked",
-                 "HTTP/1.1 200 OK\r\n" + kHead +
-                     "Transfer-Encoding: chunked\r\nConnection: close\r\n\r\n"
-                     "5\r\nhello\r\n6\r\n world\r\n0\r\n\r\n"},
-        SOddCase{"Short", "/short",
-                 "HTTP/1.1 200 OK\r\n" + kHead +
-                     "Content-Length: 100\r\nConnection: close\r\n\r\n" + std::string(60, 'a')},
-        SOddCase{"NegativeLength", "/length/-5",
-                 "HTTP/1.1 200 OK\r\n" + kHead +
-                     "Content-Length: -5\r\nConnection: close\r\n\r\n0123456789"},
-        SOddCase{"WordLength", "/length/abc?ignored",
-                 "HTTP/1.1 200 OK\r\n" + kHead +
-                     "Content-Length: abc\r\nConnection: close\r\n\r\n0123456789"},
-        SOddCase{"HugeLength", "/length/99999999999",
-                 "HTTP/1.1 200 OK\r\n" + kHead +
-                     "Content-Length: 99999999999\r\nConnection: close\r\n\r\n0123456789"},
-        SOddCase{"Zero", "/zero",
-                 "HTTP/1.1 200 OK\r\n" + kHead + "Content-Length: 0\r\nConnection: close\r\n\r\n"},
-        SOddCase{"Nul", "/nul",
-                 "HTTP/1.1 200 OK\r\n" + kHead + "Content-Length: 7\r\nConnection: close\r\n\r\n" +
-                     std::string("abc\0def", 7)},
-        SOddCase{"Long", "/long",
-                 "HTTP/1.1 200 OK\r\n" + kHead +
-                     "Content-Length: 5\r\nConnection: close\r\n\r\nhello world"},
-        SOddCase{
-            "Ok", "/ok?x_login=abc&x_amount=1.00",
-            "HTTP/1.1 200 OK\r\n" + kHead + "Content-Length: 2\r\nConnection: close\r\n\r\nok"}),
-    [](const auto& info) { return info.param.name; });
-
-TEST(OddAnswer, StallSendsNothingAndHoldsTheConnection) {
-    const SOddAnswer answer = AnswerFor("/stall?anything");
-    EXPECT_EQ(answer.bytes, "");
-    EXPECT_EQ(answer.holdOpen, std::chrono::seconds(120));
-}
-
-TEST(OddAnswer, SlowSendsTheHeadThenTricklesTheBody) {
-    const SOddAnswer answer = AnswerFor("/slow");
-    EXPECT_EQ(answer.bytes,
-              "HTTP/1.1 200 OK\r\n" + kHead + "Content-Length: 10\r\nConnection: close\r\n\r\n");
-    EXPECT_EQ(answer.trickle, "0123456789");
-    EXPECT_EQ(answer.trickleEvery, std::chrono::seconds(2));
-}
-
-TEST(OddAnswer, UnknownPathsAreNotFound) {
-    for (const char* target : {"/", "/status/", "/status/99", "/status/600", "/status/2000",
-                               "/status/abc", "/length/", "/okay", "/OK"}) {
-        const SOddAnswer answer = AnswerFor(target);
-        EXPECT_EQ(answer.bytes.rfind("HTTP/1.1 404 Not Found\r\n", 0), 0u) << target;
+TEST(OddAnswer, IsExactByPath) {
+    const std::string ok = "200 OK";
+    const struct {
+        const char* target;
+        std::string bytes;
+        std::string trickle = "";
+        bool holdsOpen = false;
+    } cases[] = {
+        {"/ok?x_login=abc", Answer(ok, "Content-Length: 2\r\n", "ok")},
+        {"/status/206", Answer("206 Partial Content", "Content-Length: 7\r\n", "odd 206")},
+        {"/status/302", Answer("302 Found", "Location: /ok\r\nContent-Length: 7\r\n", "odd 302")},
+        {"/chunked",
+         Answer(ok, "Transfer-Encoding: chunked\r\n", "5\r\nhello\r\n6\r\n world\r\n0\r\n\r\n")},
+        {"/short", Answer(ok, "Content-Length: 100\r\n", std::string(60, 'a'))},
+        {"/long", Answer(ok, "Content-Length: 5\r\n", "hello world")},
+        {"/length/-5", Answer(ok, "Content-Length: -5\r\n", "0123456789")},
+        {"/zero", Answer(ok, "Content-Length: 0\r\n", "")},
+        {"/nul", Answer(ok, "Content-Length: 7\r\n", std::string("abc\0def", 7))},
+        {"/slow", Answer(ok, "Content-Length: 10\r\n", ""), "0123456789"},
+        {"/stall", "", "", true},
+        {"/status/600",
+         Answer("404 Not Found", "Content-Length: 40\r\n",
+                "Not Found: no odd answer at /status/600\n", "text/plain; charset=us-ascii")},
+    };
+    for (const auto& c : cases) {
+        const SOddAnswer answer = OddAnswer(test::Parsed("GET", c.target, "odd.example"), 0);
+        EXPECT_EQ(answer.bytes, c.bytes) << c.target;
+        EXPECT_EQ(answer.trickle, c.trickle) << c.target;
+        EXPECT_EQ(answer.trickleEvery.count() > 0, !c.trickle.empty()) << c.target;
+        EXPECT_EQ(answer.holdOpen.count() > 0, c.holdsOpen) << c.target;
     }
 }
 

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <string>
+#include <vector>
 
-#include "gateway/AuthBase.h"
+#include "TestSupport.h"
 #include "transport/Exchange.h"
 
 namespace {
@@ -24,8 +24,6 @@ public:
     long failReadAfter = -1;  // bytes after which a read fails; -1: never
 
     std::vector<std::string> calls;
-    std::string target;
-    std::string method;
     std::string headers;
     std::string sentBody;
     int timeout = 0;
@@ -45,16 +43,14 @@ public:
         calls.push_back("connect " + host + ":" + std::to_string(port));
         return true;
     }
-    bool OpenRequest(const char* m, const std::string& t, const char* version) override {
-        calls.push_back(std::string("request ") + version);
-        method = m;
-        target = t;
+    bool OpenRequest(const char* method, const std::string& target, const char* version) override {
+        calls.push_back(std::string(method) + " " + target + " " + version);
         return true;
     }
     void IgnoreRevocation() override { calls.push_back("revocation"); }
     void AddHeaders(const std::string& block) override { headers = block; }
-    bool Send(const std::string& b) override {
-        sentBody = b;
+    bool Send(const std::string& sent) override {
+        sentBody = sent;
         return sendOk;
     }
     bool QueryStatusCode(std::string& code) override {
@@ -65,11 +61,11 @@ public:
         text = length;
         return hasLength;
     }
+    // At most three bytes a time, as a network hands them out.
     long Read(char* buffer, size_t size) override {
         if (failReadAfter >= 0 && m_Position >= static_cast<size_t>(failReadAfter)) {
             return -1;
         }
-        // Hand out at most three bytes a time, as a network does.
         const size_t count = std::min({size, body.size() - m_Position, size_t{3}});
         std::memcpy(buffer, body.data() + m_Position, count);
         m_Position += count;
@@ -89,116 +85,83 @@ struct SRun {
 
 SRun Exchange(CScriptedSession& session, int flags = kRequestEscape,
               std::vector<std::string> headers = {}) {
-    const std::filesystem::path path =
-        std::filesystem::temp_directory_path() /
-        ("exchange-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + ".log");
-    std::filesystem::remove(path);
+    pgvtest::CTempDir dir;
     SRun run;
     {
         Log log;
-        log.SetLogFile(path.c_str());
+        log.SetLogFile(dir.File("exchange.log").c_str());
         log.Open(false);
         const SExchange exchange{"https://gw.example/pay?", flags, std::move(headers), "a=1&b=2",
                                  7};
         run.ok = RunExchange(session, exchange, log, run.response);
     }
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    run.log = text.str();
-    std::filesystem::remove(path);
+    run.log = pgvtest::ReadFile(dir.File("exchange.log"));
     return run;
 }
 
+using S = CScriptedSession;
+
 TEST(Exchange, OutcomeOfEachAnswer) {
-    struct SCase {
-        const char* name;
-        void (*script)(CScriptedSession&);
+    const struct {
+        void (*script)(S&);
         bool ok;
         const char* response;
+    } cases[] = {
+        {[](S&) {}, true, "hello"},
+        {[](S& s) { s.status = "206"; }, true, "hello"},
+        {[](S& s) { s.status = "302"; }, false, "HTTP error302"},
+        {[](S& s) { s.status = ""; }, false, "HTTP error"},
+        {[](S& s) { s.url.scheme = "http"; }, false, "Invalid URL"},
+        {[](S& s) { s.url.scheme = "HTTPS"; }, true, "hello"},
+        {[](S& s) { s.crackOk = false; }, false, "Invalid URL"},
+        {[](S& s) { s.openOk = false; }, false, "System failed connect"},
+        {[](S& s) { s.sendOk = false; }, false, "System failed connect"},
+        {[](S& s) { s.hasLength = false; }, false, "Error retrieving response size"},
+        {[](S& s) { s.length = "-5"; }, false, "Error retrieving response size"},
+        {[](S& s) { s.length = "5.0"; }, false, "Error retrieving response size"},
+        {[](S& s) { s.length = " 5\t"; }, true, "hello"},
+        {[](S& s) { s.length = "67108865"; }, false, "Unknown System Failure"},
+        {[](S& s) { s.length = "999999999999999999999999"; }, false, "Unknown System Failure"},
+        {[](S& s) { s.length = "0"; }, true, ""},
+        {[](S& s) { s.length = "100"; }, true, "hello"},
+        {[](S& s) { s.length = "4"; }, true, "hell"},
+        {[](S& s) { s.body = std::string("ab\0cd", 5); }, true, "ab"},
+        {[](S& s) { s.failReadAfter = 3; }, false, "Error reading response"},
     };
-    const SCase cases[] = {
-        {"plain 200", [](CScriptedSession&) {}, true, "hello"},
-        {"206 is accepted", [](CScriptedSession& s) { s.status = "206"; }, true, "hello"},
-        {"302 is not followed", [](CScriptedSession& s) { s.status = "302"; }, false,
-         "HTTP error302"},
-        {"500", [](CScriptedSession& s) { s.status = "500"; }, false, "HTTP error500"},
-        {"no status", [](CScriptedSession& s) { s.status = ""; }, false, "HTTP error"},
-        {"http scheme", [](CScriptedSession& s) { s.url.scheme = "http"; }, false, "Invalid URL"},
-        {"upper-case scheme", [](CScriptedSession& s) { s.url.scheme = "HTTPS"; }, true, "hello"},
-        {"unsplittable URL", [](CScriptedSession& s) { s.crackOk = false; }, false, "Invalid URL"},
-        {"no root handle", [](CScriptedSession& s) { s.openOk = false; }, false,
-         "System failed connect"},
-        {"send fails", [](CScriptedSession& s) { s.sendOk = false; }, false,
-         "System failed connect"},
-        {"no Content-Length", [](CScriptedSession& s) { s.hasLength = false; }, false,
-         "Error retrieving response size"},
-        {"negative length", [](CScriptedSession& s) { s.length = "-5"; }, false,
-         "Error retrieving response size"},
-        {"length not a number", [](CScriptedSession& s) { s.length = "abc"; }, false,
-         "Error retrieving response size"},
-        {"length with a fraction", [](CScriptedSession& s) { s.length = "5.0"; }, false,
-         "Error retrieving response size"},
-        {"length over 64 MiB", [](CScriptedSession& s) { s.length = "67108865"; }, false,
-         "Unknown System Failure"},
-        {"length overflowing 64 bits",
-         [](CScriptedSession& s) { s.length = "999999999999999999999999"; }, false,
-         "Unknown System Failure"},
-        {"length 0", [](CScriptedSession& s) { s.length = "0"; }, true, ""},
-        {"body shorter than announced", [](CScriptedSession& s) { s.length = "100"; }, true,
-         "hello"},
-        {"body longer than announced", [](CScriptedSession& s) { s.length = "4"; }, true, "hell"},
-        {"zero byte ends the text", [](CScriptedSession& s) { s.body = std::string("ab\0cd", 5); },
-         true, "ab"},
-        {"read fails", [](CScriptedSession& s) { s.failReadAfter = 3; }, false,
-         "Error reading response"},
-    };
-    for (const SCase& c : cases) {
-        CScriptedSession session;
-        c.script(session);
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        S session;
+        cases[i].script(session);
         const SRun run = Exchange(session);
-        EXPECT_EQ(run.ok, c.ok) << c.name;
-        EXPECT_EQ(run.response, c.response) << c.name;
-        EXPECT_TRUE(session.closed) << c.name;
+        EXPECT_EQ(run.ok, cases[i].ok) << "case " << i;
+        EXPECT_EQ(run.response, cases[i].response) << "case " << i;
+        EXPECT_TRUE(session.closed) << "case " << i;
     }
 }
 
-TEST(Exchange, HttpSchemeIsRefusedBeforeAnyConnection) {
-    CScriptedSession session;
-    session.url.scheme = "http";
-    Exchange(session);
-    EXPECT_EQ(session.calls, std::vector<std::string>{"crack"});
-}
-
-TEST(Exchange, GetCarriesTheRequestInTheTarget) {
-    CScriptedSession session;
-    Exchange(session, kRequestEscape);
-    EXPECT_EQ(session.method, "GET");
-    EXPECT_EQ(session.target, "/pay?a=1&b=2");
-    EXPECT_EQ(session.sentBody, "");
-    EXPECT_EQ(session.calls,
+TEST(Exchange, GetAndPostRequests) {
+    S get;
+    Exchange(get, kRequestEscape);
+    EXPECT_EQ(get.calls,
               (std::vector<std::string>{"crack", "open Tenvale", "connect gw.example:443",
-                                        "request HTTP/1.0", "revocation"}));
-    EXPECT_EQ(session.timeout, 7);
-}
+                                        "GET /pay?a=1&b=2 HTTP/1.0", "revocation"}));
+    EXPECT_EQ(get.sentBody, "");
+    EXPECT_EQ(get.timeout, 7);
 
-TEST(Exchange, PostCarriesTheRequestAsBody) {
-    CScriptedSession session;
-    Exchange(session, kRequestPost | kRequestEscape);
-    EXPECT_EQ(session.method, "POST");
-    EXPECT_EQ(session.target, "/pay?");
-    EXPECT_EQ(session.sentBody, "a=1&b=2");
-}
-
-TEST(Exchange, CustomHeadersComeBeforeAcceptAndUserAgent) {
-    CScriptedSession session;
-    Exchange(session, kRequestPost, {"X-One: 1", "X-Two: 2"});
-    EXPECT_EQ(session.headers,
+    S post;
+    Exchange(post, kRequestPost, {"X-One: 1", "X-Two: 2"});
+    EXPECT_EQ(post.calls[3], "POST /pay? HTTP/1.0");
+    EXPECT_EQ(post.sentBody, "a=1&b=2");
+    EXPECT_EQ(post.headers,
               "X-One: 1\r\nX-Two: 2\r\nAccept: text/*\r\nUser-Agent: Tenvale Paygrove\r\n");
+
+    S http;
+    http.url.scheme = "http";
+    Exchange(http);
+    EXPECT_EQ(http.calls, std::vector<std::string>{"crack"}) << "refused before any connection";
 }
 
 TEST(Exchange, LogsEachStep) {
-    CScriptedSession session;
+    S session;
     EXPECT_EQ(Exchange(session).log,
               "Opening connection to https://gw.example/pay?a=1&b=2\n"
               "  Opened - Got HTTP code 200\n"
@@ -206,7 +169,7 @@ TEST(Exchange, LogsEachStep) {
               "  Read response\n"
               "Closed connection\n");
 
-    CScriptedSession refused;
+    S refused;
     refused.status = "302";
     EXPECT_EQ(Exchange(refused).log,
               "Opening connection to https://gw.example/pay?a=1&b=2\n"
@@ -214,7 +177,7 @@ TEST(Exchange, LogsEachStep) {
               "  **Error - HTTP error302\n"
               "Closed connection\n");
 
-    CScriptedSession invalid;
+    S invalid;
     invalid.crackOk = false;
     EXPECT_EQ(Exchange(invalid).log, "**Error - Invalid URL\nClosed connection\n");
 }

@@ -1,0 +1,175 @@
+// The base class's parameters and results, URL escaping and card-data masking.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "TestSupport.h"
+#include "gateway/CardData.h"
+#include "gateway/URLEscape.h"
+
+namespace {
+
+const char kNoResult[] = "Error - no result obtained";
+
+TEST(Parameters, ParseParamsSplitsPairs) {
+    const struct {
+        const char* text;
+        bool lowerCase;
+        int count;
+        StringMap added;  // to a map that already holds kept=yes
+    } cases[] = {{"|a=1||b=2|", false, 2, {{"a", "1"}, {"b", "2"}}},
+                 {"a=1=2", false, 1, {{"a", "1=2"}}},
+                 {"b=|=x", false, 2, {{"b", ""}, {"", "x"}}},
+                 {"novalue|k=3", false, 1, {{"k", "3"}}},
+                 {"a=1|a=2", false, 2, {{"a", "2"}}},
+                 {" A = 1 ", false, 1, {{" A ", " 1 "}}},
+                 {"X_Amount=5|kept=new", true, 2, {{"x_amount", "5"}, {"kept", "new"}}},
+                 {nullptr, false, 0, {}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text ? c.text : "(null)");
+        StringMap into = {{"kept", "yes"}};
+        StringMap expected = c.added;
+        expected.insert({"kept", "yes"});
+        EXPECT_EQ(CAuthBase::ParseParams(c.text, into, '|', c.lowerCase), c.count);
+        EXPECT_EQ(into, expected);
+    }
+}
+
+TEST(Parameters, SetParametersAccumulatesUntilClear) {
+    pgvtest::CFieldsGateway gateway;
+    EXPECT_EQ(gateway.SetParameters("X_Amount=1.00|a=1"), 2);
+    EXPECT_EQ(gateway.SetParameters("b=2|a=3"), 2);
+    EXPECT_EQ(gateway.m_Params, (StringMap{{"X_Amount", "1.00"}, {"a", "3"}, {"b", "2"}}));
+    gateway.m_Results["x"] = "1";
+    gateway.Clear();
+    EXPECT_TRUE(gateway.m_Params.empty() && gateway.m_Results.empty());
+
+    for (auto [text, stripped] : {std::pair{"  x y  ", "x y"}, {"   ", ""}, {"\tx\t ", "\tx\t"}}) {
+        std::string value = text;
+        CAuthBase::StripWS(value);
+        EXPECT_EQ(value, stripped);
+    }
+}
+
+TEST(Results, ParseResultsStoresFieldsByPosition) {
+    const struct {
+        const char* response;
+        StringMap results;
+    } cases[] = {{"1,2,3", {{"x", "1"}, {"y", "2"}, {"z", "3"}}},
+                 {" 1 ,,3,4", {{"x", " 1 "}, {"z", "3"}}},
+                 {"1,2,", {{"x", "1"}, {"y", "2"}}},
+                 {"1", {{"x", "1"}}},
+                 {"", {}}};
+    for (const auto& c : cases) {
+        pgvtest::CFieldsGateway gateway;
+        std::string response = c.response;
+        EXPECT_TRUE(gateway.ParseResults(response));
+        EXPECT_EQ(gateway.m_Results, c.results) << '"' << c.response << '"';
+        EXPECT_EQ(response, c.response);
+    }
+}
+
+TEST(Results, PairsAndLookup) {
+    pgvtest::CFieldsGateway gateway;
+    gateway.CreateResultsField();
+    EXPECT_EQ(gateway.m_Results, (StringMap{{"pairs", ""}}));
+    gateway.m_Results = {{"y", ""}, {"x", "a,b=c"}};
+    gateway.CreateResultsField();
+    EXPECT_EQ(gateway.m_Results["pairs"], "x=a,b=c,y=");
+
+    gateway.m_Results = {{"x_response_code", "1"}, {"shared", "from results"}};
+    gateway.m_Params = {{"x_login", "merchant"}, {"X_Amount", "5.00"}, {"shared", "from params"}};
+    const std::pair<const char*, const char*> cases[] = {{"X_Response_Code", "1"},
+                                                         {"X_LOGIN", "merchant"},
+                                                         {"shared", "from results"},
+                                                         {"X_Amount", kNoResult},
+                                                         {"missing", kNoResult}};
+    for (const auto& [name, expected] : cases) {
+        std::string value = "previous content";
+        gateway.GetResponseFieldValue(name, value);
+        EXPECT_EQ(value, expected) << name;
+    }
+}
+
+std::string Repeat(const std::string& text, size_t times) {
+    std::string out;
+    while (times-- > 0) {
+        out += text;
+    }
+    return out;
+}
+
+TEST(UrlEscape, EscapesSyntaxAndNonPrintableBytes) {
+    const struct {
+        std::string in;
+        int outSize;
+        std::string out;
+    } cases[] = {{"AZaz09!'()*-./:_~", 256, "AZaz09!'()*-./:_~"},
+                 {";\\?@&=+$, <>#%\"{}|^[]`", 256,
+                  "%3B%5C%3F%40%26%3D%2B%24%2C%20%3C%3E%23%25%22%7B%7D%7C%5E%5B%5D%60"},
+                 {"\t\x1F\r\n\x7F\xE9", 256, "%09%1F%0D%0A%7F%E9"},
+                 {std::string(300, 'a'), 256, std::string(255, 'a')},
+                 {std::string(256, ' '), 256, Repeat("%20", 255)},
+                 // The cut counts bytes, so a two-byte character can lose its second half.
+                 {Repeat("\xC3\xA9", 150), 256, Repeat("%C3%A9", 127) + "%C3"},
+                 {"abc", 3, "ab"},
+                 {"abc", 1, ""},
+                 {"abc", -1, ""}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(URLEscape(c.in.c_str(), c.outSize), c.out)
+            << c.in.size() << " bytes \"" << c.in.substr(0, 40) << "\", size " << c.outSize;
+    }
+    EXPECT_EQ(URLEscape(nullptr, 256), "");
+}
+
+TEST(CardData, CardNumbersAndSecretNames) {
+    const std::pair<const char*, bool> numbers[] = {
+        {"4111111111111111", true},      {"4111111111111112", false},
+        {"411100000008", false},         {"4222222222222", true},
+        {"4000000000000000006", true},   {"40000000000000000002", false},
+        {"4111 1111-1111 1111", true},   {" 4111111111111111", false},
+        {"4111111111111111 ", false},    {"4111  1111 1111 1111", false},
+        {"4111 -1111 1111 1111", false}, {"4111.1111.1111.1111", false},
+        {"4111111111111111a", false},    {"", false}};
+    for (const auto& [value, card] : numbers) {
+        EXPECT_EQ(IsCardNumber(value), card) << '"' << value << '"';
+    }
+    EXPECT_EQ(MaskCardNumber("4111111111111111"), "XXXXXXXXXXXX1111");
+    EXPECT_EQ(MaskCardNumber("4111-1111 1111 12 34"), "XXXX-XXXX XXXX 12 34");
+
+    const std::pair<const char*, bool> names[] = {
+        {"X_CARD_NUM", true}, {"CardNumber", true}, {"ACCT", true},      {"x_card_code", true},
+        {"CVV2", true},       {"x_tran_key", true}, {"PWD", true},       {"x_password", true},
+        {"track1", true},     {"swipe_data", true}, {"x_amount", false}, {"x_trans_id", false}};
+    for (const auto& [name, secret] : names) {
+        EXPECT_EQ(IsSecretParameterName(name), secret) << name;
+    }
+}
+
+TEST(CardData, LogMaskHidesSecretsInLines) {
+    const StringMap card = {{"x_description", "4111 1111 1111 1111"}, {"x_amount", "12.00"}};
+    const StringMap code = {{"x_card_code", "123"}, {"x_invoice_num", "123"}};
+    const StringMap password = {{"x_password", "p@ss word"}};
+    const struct {
+        const StringMap& params;
+        bool escaped;
+        const char* line;
+        const char* masked;
+    } cases[] = {{card, false, "x_description=4111 1111 1111 1111, echo 4111 1111 1111 1111.",
+                  "x_description=XXXX XXXX XXXX 1111, echo XXXX XXXX XXXX 1111."},
+                 {card, true, " URL - x_amount=12.00&x_description=4111%201111%201111%201111",
+                  " URL - x_amount=12.00&x_description=XXXX%20XXXX%20XXXX%201111"},
+                 {code, false, "x_card_code[3]=123", "x_card_code[3]=********"},
+                 {code, false, "a=1&x_card_code=123&b=2", "a=1&x_card_code=********&b=2"},
+                 {code, false, "x_card_code=123,x_invoice_num=123|x_po_num=123",
+                  "x_card_code=********,x_invoice_num=123|x_po_num=123"},
+                 {code, false, "x_card_code=1234", "x_card_code=1234"},
+                 {code, false, "x_card_code[x]=123", "x_card_code[x]=123"},
+                 {password, true, "x_password=p@ss word&x_password=p%40ss%20word",
+                  "x_password=********&x_password=********"}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(BuildLogMask(c.params, c.escaped).Apply(c.line), c.masked);
+    }
+}
+
+}  // namespace
