@@ -119,19 +119,6 @@ std::string Md5Hex(std::string_view data) {
     return hex;
 }
 
-// Scrambled (multiplicative hashing modulo 36^6) so that successive codes do not look sequential,
-// yet a given transaction id always gets the same code.
-std::string AuthCodeFor(unsigned long long transactionId) {
-    static constexpr std::string_view kSymbols = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
-    unsigned long long value = (transactionId * 2654435761ULL) % 2176782336ULL;
-    std::string code(6, '0');
-    for (auto it = code.rbegin(); it != code.rend(); ++it) {
-        *it = kSymbols[value % kSymbols.size()];
-        value /= kSymbols.size();
-    }
-    return code;
-}
-
 std::string MaskedAccount(std::string_view number) {
     if (!IsDigits(number) || number.size() < 4) {
         return "";
@@ -284,7 +271,7 @@ STransaction CAuthorizeNet::Decide(const CParams& params, EApi api, bool hostAcc
             t.cardCodeResponse = cardCode == kCardCodeMismatch ? "N" : "M";
         }
         if (t.outcome.code == 1) {
-            t.authCode = AuthCodeFor(id);
+            t.authCode = ScrambledCode(id);
             t.cavvResponse = "2";
         }
     }
@@ -405,11 +392,8 @@ SHttpResponse CAuthorizeNet::Handle(const SHttpRequest& request) {
     if (!EqualsIgnoreCase(request.path, kPath)) {
         return PlainTextResponse(404, "no resource at " + request.path, kServer);
     }
-    if (request.method != "GET" && request.method != "POST") {
-        SHttpResponse response =
-            PlainTextResponse(405, request.method + " is not allowed here", kServer);
-        response.headers.emplace_back("Allow", "GET, POST");
-        return response;
+    if (auto refused = RefuseMethod(request, "GET, POST", kServer)) {
+        return *refused;
     }
     SDecodedQuery decoded = DecodeQuery(request.query, EPlus::Forbidden);
     if (!decoded.ok) {

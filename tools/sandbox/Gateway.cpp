@@ -2,6 +2,18 @@
 
 namespace pgv::sandbox {
 
+std::string ScrambledCode(unsigned long long serial) {
+    static constexpr std::string_view kSymbols = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    // Multiplicative hashing modulo 36^6.
+    unsigned long long value = (serial * 2654435761ULL) % 2176782336ULL;
+    std::string code(6, '0');
+    for (auto it = code.rbegin(); it != code.rend(); ++it) {
+        *it = kSymbols[value % kSymbols.size()];
+        value /= kSymbols.size();
+    }
+    return code;
+}
+
 std::vector<std::unique_ptr<IGateway>> MakeGateways() {
     std::vector<std::unique_ptr<IGateway>> gateways;
     gateways.push_back(MakeAuthorizeNet());

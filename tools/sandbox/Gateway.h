@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -33,6 +34,10 @@ std::unique_ptr<IGateway> MakeSagePayments();
 std::unique_ptr<IGateway> MakePayflow();
 
 std::vector<std::unique_ptr<IGateway>> MakeGateways();
+
+// Six characters of 0-9 and A-Z for a serial number: successive serials do not look
+// sequential, yet a serial always gets the same code.
+std::string ScrambledCode(unsigned long long serial);
 
 class CGatewayRouter {
 public:

@@ -1,5 +1,6 @@
 #include "sandbox/Http.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cstdio>
@@ -374,6 +375,25 @@ SHttpResponse PlainTextResponse(int status, std::string_view message, std::strin
     response.headers = {{"Server", std::string(server)},
                         {"Content-Type", "text/plain; charset=us-ascii"}};
     response.body = response.reason + ": " + std::string(message) + "\n";
+    return response;
+}
+
+std::optional<SHttpResponse> RefuseMethod(const SHttpRequest& request, std::string_view allow,
+                                          std::string_view server) {
+    for (size_t start = 0; start < allow.size();) {
+        const size_t end = std::min(allow.find(',', start), allow.size());
+        std::string_view method = allow.substr(start, end - start);
+        while (!method.empty() && method.front() == ' ') {
+            method.remove_prefix(1);
+        }
+        if (method == request.method) {
+            return std::nullopt;
+        }
+        start = end + 1;
+    }
+    SHttpResponse response =
+        PlainTextResponse(405, request.method + " is not allowed here", server);
+    response.headers.emplace_back("Allow", std::string(allow));
     return response;
 }
 

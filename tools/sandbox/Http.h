@@ -93,6 +93,11 @@ std::string SerializeResponse(const SHttpResponse& response, std::time_t now);
 
 SHttpResponse PlainTextResponse(int status, std::string_view message, std::string_view server);
 
+// The 405 a resource answers to a method outside `allow` (a list such as "GET, POST"), or
+// nothing when the method is allowed.
+std::optional<SHttpResponse> RefuseMethod(const SHttpRequest& request, std::string_view allow,
+                                          std::string_view server);
+
 }  // namespace pgv::sandbox
 
 #endif

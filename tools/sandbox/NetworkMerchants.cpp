@@ -93,11 +93,8 @@ SHttpResponse CNetworkMerchants::Handle(const SHttpRequest& request) {
     if (request.path != kPath) {
         return PlainTextResponse(404, "no resource at " + request.path, kServer);
     }
-    if (request.method != "GET" && request.method != "POST") {
-        SHttpResponse response =
-            PlainTextResponse(405, request.method + " is not allowed here", kServer);
-        response.headers.emplace_back("Allow", "GET, POST");
-        return response;
+    if (auto refused = RefuseMethod(request, "GET, POST", kServer)) {
+        return *refused;
     }
     SDecodedQuery decoded = DecodeRequestParams(request);
     if (!decoded.ok) {

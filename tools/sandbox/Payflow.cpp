@@ -210,11 +210,8 @@ SHttpResponse CPayflow::Handle(const SHttpRequest& request) {
     if (request.path != "/") {
         return PlainTextResponse(404, "no resource at " + request.path, kSandboxServer);
     }
-    if (request.method != "POST") {
-        SHttpResponse response =
-            PlainTextResponse(405, request.method + " is not allowed here", kSandboxServer);
-        response.headers.emplace_back("Allow", "POST");
-        return response;
+    if (auto refused = RefuseMethod(request, "POST", kSandboxServer)) {
+        return *refused;
     }
     SHttpResponse response;
     response.headers = {{"Server", std::string(kSandboxServer)},

@@ -54,19 +54,6 @@ bool IsIpv4Address(std::string_view text) {
     return true;
 }
 
-// Scrambled (multiplicative hashing modulo 36^6) so that successive codes do not look sequential,
-// yet a given transaction always gets the same code.
-std::string ConfirmationFor(unsigned long long transaction) {
-    static constexpr std::string_view kSymbols = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
-    unsigned long long value = (transaction * 2654435761ULL) % 2176782336ULL;
-    std::string code(6, '0');
-    for (auto it = code.rbegin(); it != code.rend(); ++it) {
-        *it = kSymbols[value % kSymbols.size()];
-        value /= kSymbols.size();
-    }
-    return code;
-}
-
 struct SFailure {
     std::string_view code;
     std::string_view message;
@@ -131,7 +118,7 @@ std::string CRxPayments::Answer(const CParams& params, const SEndpoint& endpoint
     }
     const unsigned long long transaction = nextTransaction_++;
     return Document("  <success>true</success>\n  <transaction>RX" + std::to_string(transaction) +
-                    "</transaction>\n  <confirmation>" + ConfirmationFor(transaction) +
+                    "</transaction>\n  <confirmation>" + ScrambledCode(transaction) +
                     "</confirmation>\n");
 }
 
@@ -140,11 +127,8 @@ SHttpResponse CRxPayments::Handle(const SHttpRequest& request) {
     if (endpoint == nullptr) {
         return PlainTextResponse(404, "no resource at " + request.path, kServer);
     }
-    if (request.method != "GET") {
-        SHttpResponse response =
-            PlainTextResponse(405, request.method + " is not allowed here", kServer);
-        response.headers.emplace_back("Allow", "GET");
-        return response;
+    if (auto refused = RefuseMethod(request, "GET", kServer)) {
+        return *refused;
     }
     SDecodedQuery decoded = DecodeQuery(request.query, EPlus::Forbidden);
     if (!decoded.ok) {

@@ -268,11 +268,8 @@ SHttpResponse CSagePayments::Handle(const SHttpRequest& request) {
     if (!EqualsIgnoreCase(request.path, kPath)) {
         return PlainTextResponse(404, "no resource at " + request.path, kServer);
     }
-    if (request.method != "POST") {
-        SHttpResponse response =
-            PlainTextResponse(405, request.method + " is not allowed here", kServer);
-        response.headers.emplace_back("Allow", "POST");
-        return response;
+    if (auto refused = RefuseMethod(request, "POST", kServer)) {
+        return *refused;
     }
     if (request.query != kTransactionQuery && request.query != kSettlementQuery) {
         return PlainTextResponse(400, "the query names no operation: \"" + request.query + "\"",
