@@ -11,4 +11,10 @@ std::string LocalIPv4Address();
 // The operating system's name as the Payflow gateway is told it.
 const char* OperatingSystemName();
 
+// Windows answers no host-name or address question before its socket library is started, so
+// the plug-in starts it once at start-up and stops it at shut-down. StopSocketLibrary only after
+// a StartSocketLibrary that returned true.
+bool StartSocketLibrary();
+void StopSocketLibrary();
+
 #endif

@@ -39,3 +39,9 @@ std::string LocalIPv4Address() {
 const char* OperatingSystemName() {
     return "Linux";
 }
+
+bool StartSocketLibrary() {
+    return true;
+}
+
+void StopSocketLibrary() {}

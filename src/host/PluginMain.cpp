@@ -3,7 +3,9 @@
 
 #include <cstring>
 
+#include "gateways/Machine.h"
 #include "host/CalcFunctions.h"
+#include "host/Export.h"
 #include "host/HostObjects.h"
 #include "log/Log.h"
 
@@ -18,6 +20,8 @@ constexpr int16_t kLeastInterfaceVersion = 50;
 constexpr intptr_t kStarted = 51;
 constexpr intptr_t kHostTooOld = -1;
 constexpr intptr_t kHostIsServer = -2;
+
+bool g_SocketLibraryStarted = false;
 
 struct SFunction {
     int16_t id;
@@ -66,6 +70,8 @@ intptr_t DoInit(int16_t interfaceVersion) {
     if (g_fIsServer) {
         return kHostIsServer;
     }
+    // Start-up goes on without it; the machine's address then just comes back empty.
+    g_SocketLibraryStarted = StartSocketLibrary();
     for (const SFunction& function : kFunctions) {
         name.Assign(function.name);
         prototype.Assign(function.prototype);
@@ -85,6 +91,10 @@ void DoShutdown() {
         FM_ExprEnv_UnRegisterExternalFunction(pluginId.Get(), function.id, &x);
     }
     g_Log.Close();
+    if (g_SocketLibraryStarted) {
+        StopSocketLibrary();
+        g_SocketLibraryStarted = false;
+    }
 }
 
 void LoadString(unsigned id, uint16_t* buffer, int32_t size) {
@@ -107,7 +117,7 @@ void LoadString(unsigned id, uint16_t* buffer, int32_t size) {
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) void FMExternCallProc(FMX_ExternCallPtr pb) {
+extern "C" PGV_EXPORT void FMExternCallProc(FMX_ExternCallPtr pb) {
     gFMX_ExternCallPtr = pb;
     try {
         switch (pb->whichCall) {

@@ -1,9 +1,6 @@
 // fmhost: plays FileMaker for a plug-in on the command line. It loads the plug-in, starts it, runs
 // the calculation calls of a script through the functions the plug-in registered, prints what
 // each call returned, and shuts the plug-in down again.
-#include <dlfcn.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
@@ -22,6 +19,7 @@
 #include "CallParser.h"
 #include "FMWrapper/FMHost.h"
 #include "JsonWriter.h"
+#include "PluginLibrary.h"
 
 namespace {
 
@@ -66,18 +64,6 @@ Int ParseNumberOption(const std::string& option, const char* text) {
     return value;
 }
 
-// The plug-in's usual home: the folder fmhost itself was started from.
-std::string DefaultPluginPath() {
-    std::vector<char> exe(4096);
-    const ssize_t length = readlink("/proc/self/exe", exe.data(), exe.size());
-    if (length <= 0 || static_cast<size_t>(length) >= exe.size()) {
-        throw Failure(std::string("cannot find fmhost's own folder: ") +
-                      (length <= 0 ? std::strerror(errno) : "path too long"));
-    }
-    const std::string path(exe.data(), static_cast<size_t>(length));
-    return path.substr(0, path.rfind('/') + 1) + "Paygrove.fmx";
-}
-
 Options ParseOptions(int argc, char** argv) {
     Options options;
     bool pluginGiven = false;
@@ -112,7 +98,7 @@ Options ParseOptions(int argc, char** argv) {
         throw Failure("--strings reads no script, but " + *options.script + " was given");
     }
     if (!pluginGiven) {
-        options.plugin = DefaultPluginPath();
+        options.plugin = fmhost::DefaultPluginPath();
     }
     return options;
 }
@@ -139,13 +125,9 @@ private:
 
 class Plugin {
 public:
-    Plugin(const std::string& path, int16_t interfaceVersion) : version_(interfaceVersion) {
-        handle_.reset(dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL));
-        if (!handle_) {
-            const char* why = dlerror();
-            throw Failure("cannot load plug-in " + path + ": " + (why ? why : "unknown reason"));
-        }
-        proc_ = reinterpret_cast<FMX_ExternCallProc>(dlsym(handle_.get(), "FMExternCallProc"));
+    Plugin(const std::string& path, int16_t interfaceVersion)
+        : library_(path), version_(interfaceVersion) {
+        proc_ = reinterpret_cast<FMX_ExternCallProc>(library_.Find("FMExternCallProc"));
         if (proc_ == nullptr) {
             throw Failure("plug-in " + path + " has no FMExternCallProc");
         }
@@ -157,17 +139,14 @@ public:
         block.whichCall = message;
         block.parm1 = parm1;
         block.parm2 = parm2;
-        block.instanceID = handle_.get();
+        block.instanceID = library_.InstanceId();
         block.result = result;
         proc_(&block);
         return block.result;
     }
 
 private:
-    struct Closer {
-        void operator()(void* handle) const { dlclose(handle); }
-    };
-    std::unique_ptr<void, Closer> handle_;
+    fmhost::PluginLibrary library_;
     FMX_ExternCallProc proc_ = nullptr;
     int16_t version_;
 };
@@ -348,6 +327,7 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    fmhost::UseBinaryStandardStreams();
     try {
         return Run(argc, argv);
     } catch (const std::bad_alloc&) {
