@@ -1,0 +1,4 @@
+# Cross-compiles the 64-bit Windows plug-in with MinGW-w64.
+set(PGV_MINGW_TRIPLET x86_64-w64-mingw32)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64.cmake)
