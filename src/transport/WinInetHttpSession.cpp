@@ -4,6 +4,7 @@
 #include <wininet.h>
 
 #include <algorithm>
+#include <chrono>
 #include <initializer_list>
 #include <limits>
 
@@ -55,6 +56,15 @@ public:
     void Close() override;
 
 private:
+    void SetTimeouts(HINTERNET handle);
+    DWORD MillisecondsLeft() const;
+
+    DWORD m_TimeoutMilliseconds = kDefaultTimeoutMilliseconds;
+    // Only a time-out the caller gave bounds the whole exchange; without one, each wait is
+    // bounded on its own, as on Linux.
+    bool m_HasDeadline = false;
+    std::chrono::steady_clock::time_point m_Deadline;
+
     // Declared in the order they are opened, so that they are closed the other way round.
     CInternetHandle m_Root;
     CInternetHandle m_Connection;
@@ -97,28 +107,53 @@ bool CWinInetHttpSession::Open(const char* agent, int timeoutSeconds) {
     if (!m_Root) {
         return false;
     }
-    // Set on the root handle, the time-outs hold for the connection and the request opened
-    // from it.
-    DWORD timeout = TimeoutMilliseconds(timeoutSeconds);
+    m_TimeoutMilliseconds = TimeoutMilliseconds(timeoutSeconds);
+    m_HasDeadline = timeoutSeconds > 0;
+    m_Deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(m_TimeoutMilliseconds);
+    SetTimeouts(m_Root.get());
+    return true;
+}
+
+DWORD CWinInetHttpSession::MillisecondsLeft() const {
+    if (!m_HasDeadline) {
+        return m_TimeoutMilliseconds;
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        m_Deadline - std::chrono::steady_clock::now());
+    return left.count() > 0 ? static_cast<DWORD>(left.count()) : 0;
+}
+
+void CWinInetHttpSession::SetTimeouts(HINTERNET handle) {
+    // Windows passes time-outs set on the root handle down to the handles opened from it, Wine
+    // does not: each handle gets them itself.
+    DWORD timeout = m_TimeoutMilliseconds;
     for (const DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
                                INTERNET_OPTION_RECEIVE_TIMEOUT}) {
-        InternetSetOptionA(m_Root.get(), option, &timeout, sizeof(timeout));
+        InternetSetOptionA(handle, option, &timeout, sizeof(timeout));
     }
-    return true;
 }
 
 bool CWinInetHttpSession::Connect(const std::string& host, int port) {
     m_Connection.reset(InternetConnectA(m_Root.get(), host.c_str(),
                                         static_cast<INTERNET_PORT>(port), nullptr, nullptr,
                                         INTERNET_SERVICE_HTTP, 0, 0));
-    return m_Connection != nullptr;
+    if (!m_Connection) {
+        return false;
+    }
+    SetTimeouts(m_Connection.get());
+    return true;
 }
 
 bool CWinInetHttpSession::OpenRequest(const char* method, const std::string& target,
                                       const char* version) {
     m_Request.reset(HttpOpenRequestA(m_Connection.get(), method, target.c_str(), version, nullptr,
                                      nullptr, kRequestFlags, 0));
-    return m_Request != nullptr;
+    if (!m_Request) {
+        return false;
+    }
+    SetTimeouts(m_Request.get());
+    return true;
 }
 
 void CWinInetHttpSession::IgnoreRevocation() {
@@ -173,9 +208,22 @@ bool CWinInetHttpSession::QueryContentLength(std::string& length) {
 }
 
 long CWinInetHttpSession::Read(char* buffer, size_t size) {
+    // WinINet's receive time-out bounds each wait for data, not the exchange: an answer that
+    // trickles in would hold the exchange for as long as it trickles. So each wait gets what is
+    // left of the exchange's time, and only what has arrived is read, since InternetReadFile
+    // would wait again and again until `size` bytes are there.
+    DWORD left = MillisecondsLeft();
+    if (left == 0) {
+        return -1;
+    }
+    InternetSetOptionA(m_Request.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &left, sizeof(left));
+    DWORD available = 0;
+    if (!InternetQueryDataAvailable(m_Request.get(), &available, 0, 0)) {
+        return -1;
+    }
     // No more than the count can report.
-    const DWORD wanted =
-        static_cast<DWORD>(std::min<size_t>(size, std::numeric_limits<long>::max()));
+    const DWORD wanted = static_cast<DWORD>(
+        std::min<size_t>({size, available, static_cast<size_t>(std::numeric_limits<long>::max())}));
     DWORD read = 0;
     if (!InternetReadFile(m_Request.get(), buffer, wanted, &read)) {
         return -1;
