@@ -7,30 +7,26 @@
 namespace {
 
 TEST(HostEndToEnd, ExportsOnlyTheEntryPoint) {
-    CTempDir dir;
-    const std::string command = "nm -D --defined-only '" + (BinDir() / "Paygrove.fmx").string() +
-                                "' | awk '{print $3}' > '" + (dir.Path() / "symbols").string() +
-                                "'";
-    ASSERT_EQ(std::system(command.c_str()), 0);
-    EXPECT_EQ(ReadFile(dir.Path() / "symbols"), "FMExternCallProc\n");
+    EXPECT_EQ(ExportedFunctions(BinDir() / PluginFileName()), "FMExternCallProc\n");
 }
 
 TEST(HostEndToEnd, ProcessLogOnlyWhenItsFileIsThere) {
     CTempDir dir;
-    const auto plugin = dir.Path() / "Paygrove.fmx";
-    std::filesystem::copy_file(BinDir() / "Paygrove.fmx", plugin);
+    const auto plugin = dir.Path() / PluginFileName();
+    std::filesystem::copy_file(BinDir() / PluginFileName(), plugin);
 
     RunHost("PGV_Version\n", {"--plugin", plugin.string()});
     EXPECT_FALSE(std::filesystem::exists(dir.Path() / "Quilla.log"));
 
-    WriteFile(dir.Path() / "Quilla.log", "earlier run\n");
+    WriteFile(dir.Path() / "Quilla.log", LogLineEnds("earlier run\n"));
     const SHostRun run = RunHost("PGV_Version\n", {"--plugin", plugin.string()});
     EXPECT_EQ(run.Result(0), "Paygrove 5.1");
     const std::string stamp = "[0-9]{2}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2} : ";
     EXPECT_THAT(ReadFile(dir.Path() / "Quilla.log"),
-                ::testing::MatchesRegex("earlier run\n" + stamp + "\\*\\*Log started\\*\\*\n" +
-                                        stamp + "Product: Paygrove 5\\.2\n" + stamp +
-                                        "Is FM server = No\n" + stamp + "Shutting down plugin\n"));
+                ::testing::MatchesRegex(
+                    LogLineEnds("earlier run\n" + stamp + "\\*\\*Log started\\*\\*\n" + stamp +
+                                "Product: Paygrove 5\\.2\n" + stamp + "Is FM server = No\n" +
+                                stamp + "Shutting down plugin\n")));
 }
 
 TEST(HostEndToEnd, ServerHostIsRefused) {

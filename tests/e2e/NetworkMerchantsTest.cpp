@@ -30,9 +30,7 @@ TEST(NetworkMerchantsEndToEnd, ApprovalAsSentAndAsRead) {
     EXPECT_EQ(requests[0].requestLine,
               "GET /api/transact.php?amount=10.00&ccexp=1230&ccnumber=4111111111111111&cvv=123&"
               "orderid=Order%20%237&password=password&type=sale&username=demo HTTP/1.0");
-    EXPECT_EQ(requests[0].headers,
-              (std::vector<std::string>{"Host: secure.networkmerchants.com", "Accept: text/*",
-                                        "User-Agent: Tenvale Paygrove"}));
+    EXPECT_EQ(requests[0].headers, ExpectedHeaders("secure.networkmerchants.com"));
 }
 
 TEST(NetworkMerchantsEndToEnd, DeclinesAndErrors) {

@@ -35,10 +35,7 @@ TEST(SageEndToEnd, SaleAsSentAndAsRead) {
         "C_cardnumber=4111111111111111&C_exp=1230&C_name=Ada%20Lovelace&M_id=111111111111&"
         "M_key=K3Y&T_amt=19.95&T_code=01&T_ordernum=ord-1&trans_type=transaction";
     EXPECT_EQ(requests[0].requestLine, "POST /cgi-bin/eftBankcard.dll?transaction HTTP/1.0");
-    EXPECT_EQ(requests[0].headers,
-              (std::vector<std::string>{"Host: www.sagepayments.net", "Accept: text/*",
-                                        "User-Agent: Tenvale Paygrove",
-                                        "Content-Length: " + std::to_string(body.size())}));
+    EXPECT_EQ(requests[0].headers, ExpectedHeaders("www.sagepayments.net", {}, body.size()));
     EXPECT_EQ(requests[0].body, body);
 }
 

@@ -32,9 +32,7 @@ TEST(SecPayEndToEnd, ApprovalAsSentAndAsRead) {
               "GET /java-bin/ValCard?amount=50.00&card_no=4444333322221111&cv2=123&expiry=1230&"
               "merchant=secpay&name=Ada%20Lovelace&remotepassword=secpay&trans_id=" +
                   transId + " HTTP/1.0");
-    EXPECT_EQ(requests[0].headers,
-              (std::vector<std::string>{"Host: www.secpay.com", "Accept: text/*",
-                                        "User-Agent: Tenvale Paygrove"}));
+    EXPECT_EQ(requests[0].headers, ExpectedHeaders("www.secpay.com"));
     EXPECT_EQ(run.Result(kFirstResult + 6),
               "valid=true&trans_id=" + transId +
                   "&code=A&auth_code=9999&message=TEST AUTH&amount=50.00&test_status=true&"

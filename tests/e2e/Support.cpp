@@ -20,13 +20,11 @@ std::string Env(const char* name) {
     return value;
 }
 
-std::string ShellQuoted(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text) {
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return quoted + "'";
-}
+// A generous bound: a host run takes well under a second, a time-out test a few seconds.
+constexpr char kHostTimeLimit[] = "60";
+// After the time limit, a host that ignores its termination signal is killed this much later.
+constexpr char kHostKillGrace[] = "10";
+constexpr int kTimedOut = 124;
 
 // Decodes the JSON string that starts at `at` (its opening quote).
 std::string JsonString(const std::string& line, size_t at) {
@@ -59,6 +57,88 @@ std::string JsonString(const std::string& line, size_t at) {
 }
 
 }  // namespace
+
+std::string ShellQuoted(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
+std::string CommandOutput(const std::string& command) {
+    CTempDir dir;
+    const std::filesystem::path out = dir.Path() / "out";
+    EXPECT_EQ(std::system((command + " > " + ShellQuoted(out.string())).c_str()), 0) << command;
+    return ReadFile(out);
+}
+
+bool OnWindows() {
+    const char* platform = std::getenv("PGV_PLATFORM");
+    if (platform == nullptr || std::string(platform) == "linux") {
+        return false;
+    }
+    EXPECT_STREQ(platform, "windows") << "PGV_PLATFORM names no platform the tests know";
+    return true;
+}
+
+std::string PluginFileName() {
+    return OnWindows() ? "Brenmar.fmx64" : "Paygrove.fmx";
+}
+
+std::string OsName() {
+    return OnWindows() ? "Windows" : "Linux";
+}
+
+std::vector<std::string> ExpectedHeaders(const std::string& host,
+                                         const std::vector<std::string>& customHeaders,
+                                         std::optional<size_t> bodySize) {
+    std::vector<std::string> own = customHeaders;
+    own.push_back("Accept: text/*");
+    own.push_back("User-Agent: Tenvale Paygrove");
+    std::vector<std::string> headers;
+    if (OnWindows()) {
+        headers = own;
+        headers.push_back("Host: " + host);
+        if (bodySize) {
+            headers.push_back("Content-Length: " + std::to_string(*bodySize));
+            headers.push_back("Cache-Control: no-cache");
+        }
+        return headers;
+    }
+    headers.push_back("Host: " + host);
+    headers.insert(headers.end(), own.begin(), own.end());
+    if (bodySize) {
+        headers.push_back("Content-Length: " + std::to_string(*bodySize));
+    }
+    return headers;
+}
+
+std::string LogLineEnds(const std::string& text) {
+    if (!OnWindows()) {
+        return text;
+    }
+    std::string converted;
+    for (char c : text) {
+        if (c == '\n') {
+            converted += '\r';
+        }
+        converted += c;
+    }
+    return converted;
+}
+
+std::string ExportedFunctions(const std::filesystem::path& plugin) {
+    if (OnWindows()) {
+        // The export table's names follow the line "[Ordinal/Name Pointer] Table", one a line,
+        // until a blank line.
+        return CommandOutput("x86_64-w64-mingw32-objdump -p " + ShellQuoted(plugin.string()) +
+                             " | awk '/^\\[Ordinal\\/Name Pointer\\] Table/ { names = 1; next }"
+                             " names && /^$/ { exit } names { print $NF }'");
+    }
+    return CommandOutput("nm -D --defined-only " + ShellQuoted(plugin.string()) +
+                         " | awk '{print $3}'");
+}
 
 std::filesystem::path BinDir() {
     return Env("PGV_BIN_DIR");
@@ -116,7 +196,14 @@ std::string TransactionScript(const std::string& portal, const std::string& para
 SHostRun RunHost(const std::string& script, const std::vector<std::string>& extraArgs) {
     CTempDir dir;
     WriteFile(dir.Path() / "script.txt", script);
-    std::string command = ShellQuoted((BinDir() / "fmhost").string()) + " --json";
+    std::string command =
+        std::string("timeout --kill-after=") + kHostKillGrace + " " + kHostTimeLimit + " ";
+    const std::string launcher = Env("PGV_HOST_LAUNCHER");
+    if (!launcher.empty()) {
+        command += ShellQuoted(launcher) + " ";
+    }
+    command +=
+        ShellQuoted((BinDir() / (OnWindows() ? "fmhost.exe" : "fmhost")).string()) + " --json";
     for (const std::string& arg : extraArgs) {
         command += " " + ShellQuoted(arg);
     }
@@ -126,6 +213,7 @@ SHostRun RunHost(const std::string& script, const std::vector<std::string>& extr
     SHostRun run;
     const int status = std::system(command.c_str());
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    EXPECT_NE(run.exitCode, kTimedOut) << "fmhost ran for over " << kHostTimeLimit << " s";
     std::istringstream out(ReadFile(dir.Path() / "out"));
     for (std::string line; std::getline(out, line);) {
         run.lines.push_back(line);

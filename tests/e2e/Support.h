@@ -1,6 +1,8 @@
 // Running the stand-in host against the plug-in and reading what the sandbox received. The
-// tests run inside the isolated runner, which provides PGV_BIN_DIR, PGV_SANDBOX_LOG and
-// PGV_ODD_PORT.
+// tests run inside the isolated runner, which provides PGV_BIN_DIR, PGV_SANDBOX_LOG,
+// PGV_ODD_PORT and PGV_HOST_LAUNCHER (the program that runs the host: empty on Linux, "wine" for
+// the Windows build). PGV_PLATFORM says which build the bin folder holds: linux (the default)
+// or windows.
 #ifndef PAYGROVE_TESTS_E2E_SUPPORT_H
 #define PAYGROVE_TESTS_E2E_SUPPORT_H
 
@@ -18,7 +20,8 @@ struct SHostRun {
     int Error(size_t call) const;
 };
 
-// Runs fmhost --json on the script; `extraArgs` go before the script's path.
+// Runs fmhost --json on the script; `extraArgs` go before the script's path. A run that takes
+// over a minute is ended and fails the test.
 SHostRun RunHost(const std::string& script, const std::vector<std::string>& extraArgs = {});
 
 struct SReceivedRequest {
@@ -34,6 +37,33 @@ std::vector<SReceivedRequest> RequestsSince(size_t skip);
 
 std::filesystem::path BinDir();
 int OddPort();
+
+// What differs between the platforms, so that the tests state every other expectation once.
+bool OnWindows();
+// The plug-in's file name, as the host looks for it beside itself.
+std::string PluginFileName();
+// What the plug-in tells Payflow Pro the operating system is.
+std::string OsName();
+// The header lines of a request to `host` as the sandbox receives them, for a request with the
+// plug-in's `customHeaders` and, for a POST, a body of `bodySize` bytes. On both platforms the
+// plug-in's own headers come in its order: the custom ones, Accept, User-Agent. Where the HTTP
+// library puts Host and what it adds is its own: libcurl sends Host first and the body length
+// last; WinINet sends Host after the plug-in's headers, then the body length and, for a POST, a
+// Cache-Control: no-cache, because the plug-in tells it to write nothing to its cache.
+std::vector<std::string> ExpectedHeaders(const std::string& host,
+                                         const std::vector<std::string>& customHeaders = {},
+                                         std::optional<size_t> bodySize = std::nullopt);
+// `text` with each line end as the plug-in writes it in its log files: CR LF on Windows, where
+// the C runtime writes them as text files, LF elsewhere. Log files are compared with expected
+// text in this form, so a line end of the wrong kind fails.
+std::string LogLineEnds(const std::string& text);
+// The names of the functions the plug-in file exports, one a line.
+std::string ExportedFunctions(const std::filesystem::path& plugin);
+
+// What a shell command prints; a command that fails fails the test.
+std::string CommandOutput(const std::string& command);
+// A file name or other text quoted for the shell.
+std::string ShellQuoted(const std::string& text);
 
 // A fresh folder that is removed with the object.
 class CTempDir {
