@@ -23,4 +23,9 @@ struct SExchange {
 // to its first zero byte; on failure the error text. Never throws.
 bool RunExchange(CHttpSession& session, const SExchange& exchange, Log& log, std::string& response);
 
+// The same exchange as the Mac plug-in makes it: the whole URL, HTTP/1.1, the header fields one
+// by one. Fails, answers and never throws alike.
+bool RunMacExchange(CUrlHttpSession& session, const SExchange& exchange, Log& log,
+                    std::string& response);
+
 #endif

@@ -37,8 +37,8 @@ TEST(AuthorizeNetEndToEnd, ApprovalAsSentAndAsRead) {
               "GET /gateway/transact.dll?x_amount=1.00&x_card_num=4111111111111111&"
               "x_company=Widgets%2C%20Inc&x_delim_char=%2C&x_delim_data=True&x_encap_char=%7C&"
               "x_exp_date=1230&x_first_name=J%C3%A9r%C3%B4me&x_login=demo1234&"
-              "x_relay_response=False&x_tran_key=7xKey9000&x_type=AUTH_CAPTURE&x_version=3.1 "
-              "HTTP/1.0");
+              "x_relay_response=False&x_tran_key=7xKey9000&x_type=AUTH_CAPTURE&x_version=3.1 " +
+                  HttpVersion());
     EXPECT_EQ(requests[0].headers, ExpectedHeaders("secure.authorize.net"));
     EXPECT_EQ(requests[0].body, "");
 }
@@ -145,10 +145,8 @@ TEST(AuthorizeNetEndToEnd, TransactionLogHoldsNoCardData) {
         "   URL - " +
         request +
         "\n"
-        "\n"
-        "Opening connection to https://secure.authorize.net/gateway/transact.dll?" +
-        request +
-        "\n"
+        "\n" +
+        OpeningLog("https://secure.authorize.net/gateway/transact.dll?" + request) +
         "  Opened - Got HTTP code 200\n");
     EXPECT_EQ(log.substr(0, expectedHead.size()), expectedHead);
     EXPECT_THAT(log, ::testing::ContainsRegex(

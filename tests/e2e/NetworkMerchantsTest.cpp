@@ -29,7 +29,8 @@ TEST(NetworkMerchantsEndToEnd, ApprovalAsSentAndAsRead) {
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].requestLine,
               "GET /api/transact.php?amount=10.00&ccexp=1230&ccnumber=4111111111111111&cvv=123&"
-              "orderid=Order%20%237&password=password&type=sale&username=demo HTTP/1.0");
+              "orderid=Order%20%237&password=password&type=sale&username=demo " +
+                  HttpVersion());
     EXPECT_EQ(requests[0].headers, ExpectedHeaders("secure.networkmerchants.com"));
 }
 

@@ -26,7 +26,7 @@ TEST(PayflowEndToEnd, SaleAsSentAndAsRead) {
         "ACCT[16]=4111111111111111&AMT[5]=10.00&COMMENT1[5]=a&b=c&EXPDATE[4]=1230&PARTNER[6]="
         "PayPal&"
         "PWD[6]=s3cret&TENDER[1]=C&TRXTYPE[1]=S&USER[2]=me&VENDOR[2]=me";
-    EXPECT_EQ(requests[0].requestLine, "POST / HTTP/1.0");
+    EXPECT_EQ(requests[0].requestLine, "POST / " + HttpVersion());
     EXPECT_EQ(requests[0].headers,
               ExpectedHeaders("pilot-payflowpro.paypal.com",
                               {"X-VPS-CLIENTTIMEOUT: 45", "X-VPS-VITINTEGRATION-PRODUCT: Paygrove",

@@ -34,7 +34,8 @@ TEST(SageEndToEnd, SaleAsSentAndAsRead) {
     const std::string body =
         "C_cardnumber=4111111111111111&C_exp=1230&C_name=Ada%20Lovelace&M_id=111111111111&"
         "M_key=K3Y&T_amt=19.95&T_code=01&T_ordernum=ord-1&trans_type=transaction";
-    EXPECT_EQ(requests[0].requestLine, "POST /cgi-bin/eftBankcard.dll?transaction HTTP/1.0");
+    EXPECT_EQ(requests[0].requestLine,
+              "POST /cgi-bin/eftBankcard.dll?transaction " + HttpVersion());
     EXPECT_EQ(requests[0].headers, ExpectedHeaders("www.sagepayments.net", {}, body.size()));
     EXPECT_EQ(requests[0].body, body);
 }
@@ -72,7 +73,7 @@ TEST(SageEndToEnd, SettlementClosesTheBatch) {
     EXPECT_EQ(settled.Result(kFirstResult + 4), "000000012.50");
     const std::vector<SReceivedRequest> requests = RequestsSince(before);
     ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(requests[0].requestLine, "POST /cgi-bin/eftBankcard.dll?settlement HTTP/1.0");
+    EXPECT_EQ(requests[0].requestLine, "POST /cgi-bin/eftBankcard.dll?settlement " + HttpVersion());
     EXPECT_EQ(requests[0].body, "M_id=333333333333&M_key=K3Y&trans_type=settlement");
 
     const SHostRun empty =

@@ -31,7 +31,7 @@ TEST(SecPayEndToEnd, ApprovalAsSentAndAsRead) {
     EXPECT_EQ(requests[0].requestLine,
               "GET /java-bin/ValCard?amount=50.00&card_no=4444333322221111&cv2=123&expiry=1230&"
               "merchant=secpay&name=Ada%20Lovelace&remotepassword=secpay&trans_id=" +
-                  transId + " HTTP/1.0");
+                  transId + " " + HttpVersion());
     EXPECT_EQ(requests[0].headers, ExpectedHeaders("www.secpay.com"));
     EXPECT_EQ(run.Result(kFirstResult + 6),
               "valid=true&trans_id=" + transId +
@@ -73,7 +73,7 @@ TEST(SecPayEndToEnd, CallersTransactionIdWins) {
     EXPECT_EQ(run.Result(kFirstResult), "A 1");
     const std::vector<SReceivedRequest> requests = RequestsSince(before);
     ASSERT_EQ(requests.size(), 1u);
-    EXPECT_THAT(requests[0].requestLine, ::testing::HasSubstr("&trans_id=A%201 HTTP/1.0"));
+    EXPECT_THAT(requests[0].requestLine, ::testing::HasSubstr("&trans_id=A%201 " + HttpVersion()));
 }
 
 }  // namespace

@@ -73,13 +73,30 @@ std::string CommandOutput(const std::string& command) {
     return ReadFile(out);
 }
 
-bool OnWindows() {
+namespace {
+
+enum class EPlatform { Linux, Windows, MacLine };
+
+EPlatform Platform() {
     const char* platform = std::getenv("PGV_PLATFORM");
     if (platform == nullptr || std::string(platform) == "linux") {
-        return false;
+        return EPlatform::Linux;
+    }
+    if (std::string(platform) == "mac") {
+        return EPlatform::MacLine;
     }
     EXPECT_STREQ(platform, "windows") << "PGV_PLATFORM names no platform the tests know";
-    return true;
+    return EPlatform::Windows;
+}
+
+}  // namespace
+
+bool OnWindows() {
+    return Platform() == EPlatform::Windows;
+}
+
+bool OnMacLine() {
+    return Platform() == EPlatform::MacLine;
 }
 
 std::string PluginFileName() {
@@ -87,14 +104,33 @@ std::string PluginFileName() {
 }
 
 std::string OsName() {
-    return OnWindows() ? "Windows" : "Linux";
+    switch (Platform()) {
+        case EPlatform::Windows:
+            return "Windows";
+        case EPlatform::MacLine:
+            return "Max OS X";
+        case EPlatform::Linux:
+            break;
+    }
+    return "Linux";
+}
+
+std::string HttpVersion() {
+    return OnMacLine() ? "HTTP/1.1" : "HTTP/1.0";
+}
+
+std::string OpeningLog(const std::string& urlAndRequest) {
+    return OnMacLine() ? "Opening connection\n  Name=User-Agent-Value=Tenvale Paygrove\n"
+                       : "Opening connection to " + urlAndRequest + "\n";
 }
 
 std::vector<std::string> ExpectedHeaders(const std::string& host,
                                          const std::vector<std::string>& customHeaders,
                                          std::optional<size_t> bodySize) {
     std::vector<std::string> own = customHeaders;
-    own.push_back("Accept: text/*");
+    if (!OnMacLine()) {
+        own.push_back("Accept: text/*");
+    }
     own.push_back("User-Agent: Tenvale Paygrove");
     std::vector<std::string> headers;
     if (OnWindows()) {

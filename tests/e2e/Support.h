@@ -2,7 +2,7 @@
 // tests run inside the isolated runner, which provides PGV_BIN_DIR, PGV_SANDBOX_LOG,
 // PGV_ODD_PORT and PGV_HOST_LAUNCHER (the program that runs the host: empty on Linux, "wine" for
 // the Windows build). PGV_PLATFORM says which build the bin folder holds: linux (the default)
-// or windows.
+// or windows, or mac: the Mac line of the exchange over the CoreFoundation stand-in.
 #ifndef PAYGROVE_TESTS_E2E_SUPPORT_H
 #define PAYGROVE_TESTS_E2E_SUPPORT_H
 
@@ -40,13 +40,19 @@ int OddPort();
 
 // What differs between the platforms, so that the tests state every other expectation once.
 bool OnWindows();
+bool OnMacLine();
+// The HTTP version the plug-in's requests carry.
+std::string HttpVersion();
+// The log's lines from the opening of the connection to `urlAndRequest` up to its status.
+std::string OpeningLog(const std::string& urlAndRequest);
 // The plug-in's file name, as the host looks for it beside itself.
 std::string PluginFileName();
 // What the plug-in tells Payflow Pro the operating system is.
 std::string OsName();
 // The header lines of a request to `host` as the sandbox receives them, for a request with the
-// plug-in's `customHeaders` and, for a POST, a body of `bodySize` bytes. On both platforms the
-// plug-in's own headers come in its order: the custom ones, Accept, User-Agent. Where the HTTP
+// plug-in's `customHeaders` and, for a POST, a body of `bodySize` bytes. On every platform the
+// plug-in's own headers come in its order: the custom ones, Accept (not on the Mac line),
+// User-Agent. Where the HTTP
 // library puts Host and what it adds is its own: libcurl sends Host first and the body length
 // last; WinINet sends Host after the plug-in's headers, then the body length and, for a POST, a
 // Cache-Control: no-cache, because the plug-in tells it to write nothing to its cache.

@@ -43,12 +43,16 @@ TEST(TransportEndToEnd, OddAnswers) {
         {"/status/302", kFailed, kNoResult, "HTTP error302"},
         {"/status/500", kFailed, kNoResult, "HTTP error500"},
         {"/chunked", kFailed, kNoResult, "Error retrieving response size"},
-        {"/short", "1", std::string(60, 'a'), kNoResult},
+        // The Mac line's stream reports a body cut short, and an unreadable length, as failures.
+        OnMacLine() ? SCase{"/short", kFailed, kNoResult, "Error reading response"}
+                    : SCase{"/short", "1", std::string(60, 'a'), kNoResult},
         {"/long", "1", "hello", kNoResult},
         {"/zero", "1", "", kNoResult},
         {"/nul", "1", "abc", kNoResult},
-        {"/length/-5", kFailed, kNoResult, "Error retrieving response size"},
-        {"/length/abc", kFailed, kNoResult, "Error retrieving response size"},
+        {"/length/-5", kFailed, kNoResult,
+         OnMacLine() ? "System failed connect" : "Error retrieving response size"},
+        {"/length/abc", kFailed, kNoResult,
+         OnMacLine() ? "System failed connect" : "Error retrieving response size"},
         {"/length/67108865", kFailed, kNoResult, "Unknown System Failure"},
         {"/length/99999999999", kFailed, kNoResult, "Unknown System Failure"},
     };
@@ -67,7 +71,8 @@ TEST(TransportEndToEnd, RequestShapeOnTheWire) {
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].requestLine,
               "GET /ok?x_amount=1.00&x_delim_char=%2C&x_delim_data=True&x_encap_char=%7C&"
-              "x_relay_response=False HTTP/1.0");
+              "x_relay_response=False " +
+                  HttpVersion());
     EXPECT_EQ(requests[0].headers,
               ExpectedHeaders("secure.authorize.net:" + std::to_string(OddPort())));
 }

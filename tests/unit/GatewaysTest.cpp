@@ -214,10 +214,10 @@ TEST(PayPal, RequestIdHeaderStaysUntilANewOneIsGiven) {
         EXPECT_EQ(gateway.headers[3], std::string("X-VPS-REQUEST-ID: ") + step.id);
     }
     EXPECT_EQ(gateway.headers,
-              (std::vector<std::string>{"X-VPS-CLIENTTIMEOUT: 45",
-                                        "X-VPS-VITINTEGRATION-PRODUCT: Paygrove",
-                                        "X-VPS-VITINTEGRATION-VERSION: 5.0",
-                                        "X-VPS-REQUEST-ID: ", "X-VPS-VIT-OS-NAME: Linux"}));
+              (std::vector<std::string>{
+                  "X-VPS-CLIENTTIMEOUT: 45", "X-VPS-VITINTEGRATION-PRODUCT: Paygrove",
+                  "X-VPS-VITINTEGRATION-VERSION: 5.0",
+                  "X-VPS-REQUEST-ID: ", "X-VPS-VIT-OS-NAME: " PGV_EXPECTED_OS_NAME}));
 }
 
 TEST(PayPal, ParseResultsHonoursLengthTags) {

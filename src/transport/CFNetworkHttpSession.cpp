@@ -1,0 +1,149 @@
+// The Mac backend of the exchange: CFNetwork's HTTP stream. The stream parses the answer's
+// header on its first read, so Send makes that read and keeps what it brought for Read.
+#include <CFNetwork/CFNetwork.h>
+#include <CoreFoundation/CoreFoundation.h>
+
+#include <algorithm>
+#include <cstring>
+#include <type_traits>
+
+#include "transport/HttpSession.h"
+
+namespace {
+
+constexpr CFIndex kFirstReadBytes = 4096;
+
+struct SReleaser {
+    void operator()(CFTypeRef object) const { CFRelease(object); }
+};
+template <typename Ref>
+using Owned = std::unique_ptr<std::remove_pointer_t<Ref>, SReleaser>;
+
+Owned<CFStringRef> MakeString(const std::string& text) {
+    return Owned<CFStringRef>(
+        CFStringCreateWithCString(kCFAllocatorDefault, text.c_str(), kCFStringEncodingMacRoman));
+}
+
+bool CopyText(CFStringRef string, std::string& text) {
+    char buffer[256] = {};
+    if (!CFStringGetCString(string, buffer, sizeof buffer, kCFStringEncodingMacRoman)) {
+        return false;
+    }
+    text = buffer;
+    return true;
+}
+
+class CCFNetworkHttpSession : public CUrlHttpSession {
+public:
+    bool SetUrl(const std::string& url) override;
+    bool CreateRequest(const char* method) override;
+    void SetHeader(const std::string& name, const std::string& value) override;
+    bool CreateStream(const std::string& body, int timeoutSeconds) override;
+    bool Send() override;
+    bool QueryStatusCode(std::string& code) override;
+    bool QueryContentLength(std::string& length) override;
+    long Read(char* buffer, size_t size) override;
+    void Close() override;
+
+private:
+    Owned<CFURLRef> m_Url;
+    Owned<CFHTTPMessageRef> m_Request;
+    Owned<CFReadStreamRef> m_Stream;
+    Owned<CFHTTPMessageRef> m_Response;
+    std::string m_FirstRead;
+    size_t m_FirstReadPosition = 0;
+    bool m_Ended = false;
+};
+
+bool CCFNetworkHttpSession::SetUrl(const std::string& url) {
+    const Owned<CFStringRef> text = MakeString(url);
+    m_Url.reset(text ? CFURLCreateWithString(kCFAllocatorDefault, text.get(), nullptr) : nullptr);
+    return m_Url != nullptr;
+}
+
+bool CCFNetworkHttpSession::CreateRequest(const char* method) {
+    const Owned<CFStringRef> text = MakeString(method);
+    m_Request.reset(text ? CFHTTPMessageCreateRequest(kCFAllocatorDefault, text.get(), m_Url.get(),
+                                                      kCFHTTPVersion1_1)
+                         : nullptr);
+    return m_Request != nullptr;
+}
+
+void CCFNetworkHttpSession::SetHeader(const std::string& name, const std::string& value) {
+    const Owned<CFStringRef> field = MakeString(name);
+    const Owned<CFStringRef> text = MakeString(value);
+    if (field && text) {
+        CFHTTPMessageSetHeaderFieldValue(m_Request.get(), field.get(), text.get());
+    }
+}
+
+bool CCFNetworkHttpSession::CreateStream(const std::string& body, int timeoutSeconds) {
+    const Owned<CFDataRef> data(CFDataCreate(kCFAllocatorDefault,
+                                             reinterpret_cast<const UInt8*>(body.data()),
+                                             static_cast<CFIndex>(body.size())));
+    if (!data) {
+        return false;
+    }
+    CFHTTPMessageSetBody(m_Request.get(), data.get());
+    m_Stream.reset(CFReadStreamCreateForHTTPRequest(kCFAllocatorDefault, m_Request.get()));
+    return m_Stream != nullptr && PGVReadStreamSetTimeout(m_Stream.get(), timeoutSeconds);
+}
+
+bool CCFNetworkHttpSession::Send() {
+    if (!CFReadStreamOpen(m_Stream.get())) {
+        return false;
+    }
+    m_FirstRead.assign(kFirstReadBytes, '\0');
+    const CFIndex count = CFReadStreamRead(
+        m_Stream.get(), reinterpret_cast<UInt8*>(&m_FirstRead[0]), kFirstReadBytes);
+    if (count < 0) {
+        return false;
+    }
+    m_FirstRead.resize(static_cast<size_t>(count));
+    m_Ended = count == 0;
+    m_Response.reset(static_cast<CFHTTPMessageRef>(const_cast<void*>(
+        CFReadStreamCopyProperty(m_Stream.get(), kCFStreamPropertyHTTPResponseHeader))));
+    return m_Response != nullptr;
+}
+
+bool CCFNetworkHttpSession::QueryStatusCode(std::string& code) {
+    code = std::to_string(CFHTTPMessageGetResponseStatusCode(m_Response.get()));
+    return true;
+}
+
+bool CCFNetworkHttpSession::QueryContentLength(std::string& length) {
+    const Owned<CFStringRef> field = MakeString("Content-Length");
+    const Owned<CFStringRef> value(
+        field ? CFHTTPMessageCopyHeaderFieldValue(m_Response.get(), field.get()) : nullptr);
+    return value && CopyText(value.get(), length);
+}
+
+long CCFNetworkHttpSession::Read(char* buffer, size_t size) {
+    if (m_FirstReadPosition < m_FirstRead.size()) {
+        const size_t count = std::min(size, m_FirstRead.size() - m_FirstReadPosition);
+        std::memcpy(buffer, m_FirstRead.data() + m_FirstReadPosition, count);
+        m_FirstReadPosition += count;
+        return static_cast<long>(count);
+    }
+    if (m_Ended) {
+        return 0;
+    }
+    return CFReadStreamRead(m_Stream.get(), reinterpret_cast<UInt8*>(buffer),
+                            static_cast<CFIndex>(size));
+}
+
+void CCFNetworkHttpSession::Close() {
+    m_Response.reset();
+    if (m_Stream) {
+        CFReadStreamClose(m_Stream.get());
+    }
+    m_Stream.reset();
+    m_Request.reset();
+    m_Url.reset();
+}
+
+}  // namespace
+
+std::unique_ptr<CUrlHttpSession> CreateUrlHttpSession() {
+    return std::make_unique<CCFNetworkHttpSession>();
+}
