@@ -5,29 +5,23 @@
 #include <string>
 #include <vector>
 
-#include "TestSupport.h"
+#include "ScriptedAnswer.h"
 #include "transport/Exchange.h"
 
 namespace {
 
 // A platform that answers as scripted and records what the exchange asked of it.
-class CScriptedSession : public CHttpSession {
+class CScriptedSession : public pgvtest::CScriptedAnswer<CHttpSession> {
 public:
     bool crackOk = true;
     SUrlParts url{"https", "gw.example", 443, "/pay?"};
     bool openOk = true;
     bool sendOk = true;
-    std::string status = "200";
-    bool hasLength = true;
-    std::string length = "5";
-    std::string body = "hello";
-    long failReadAfter = -1;  // bytes after which a read fails; -1: never
 
     std::vector<std::string> calls;
     std::string headers;
     std::string sentBody;
     int timeout = 0;
-    bool closed = false;
 
     bool CrackUrl(const std::string&, SUrlParts& parts) override {
         calls.push_back("crack");
@@ -53,50 +47,15 @@ public:
         sentBody = sent;
         return sendOk;
     }
-    bool QueryStatusCode(std::string& code) override {
-        code = status;
-        return true;
-    }
-    bool QueryContentLength(std::string& text) override {
-        text = length;
-        return hasLength;
-    }
-    // At most three bytes a time, as a network hands them out.
-    long Read(char* buffer, size_t size) override {
-        if (failReadAfter >= 0 && m_Position >= static_cast<size_t>(failReadAfter)) {
-            return -1;
-        }
-        const size_t count = std::min({size, body.size() - m_Position, size_t{3}});
-        std::memcpy(buffer, body.data() + m_Position, count);
-        m_Position += count;
-        return static_cast<long>(count);
-    }
-    void Close() override { closed = true; }
-
-private:
-    size_t m_Position = 0;
 };
 
-struct SRun {
-    bool ok;
-    std::string response;
-    std::string log;
-};
-
-SRun Exchange(CScriptedSession& session, int flags = kRequestEscape,
-              std::vector<std::string> headers = {}) {
-    pgvtest::CTempDir dir;
-    SRun run;
-    {
-        Log log;
-        log.SetLogFile(dir.File("exchange.log").c_str());
-        log.Open(false);
+pgvtest::SRun Exchange(CScriptedSession& session, int flags = kRequestEscape,
+                       std::vector<std::string> headers = {}) {
+    return pgvtest::RunLogged([&](Log& log, std::string& response) {
         const SExchange exchange{"https://gw.example/pay?", flags, std::move(headers), "a=1&b=2",
                                  7};
-        run.ok = RunExchange(session, exchange, log, run.response);
-    }
-    run.log = pgvtest::ReadFile(dir.File("exchange.log"));
-    return run;
+        return RunExchange(session, exchange, log, response);
+    });
 }
 
 using S = CScriptedSession;
@@ -131,7 +90,7 @@ TEST(Exchange, OutcomeOfEachAnswer) {
     for (size_t i = 0; i < std::size(cases); ++i) {
         S session;
         cases[i].script(session);
-        const SRun run = Exchange(session);
+        const pgvtest::SRun run = Exchange(session);
         EXPECT_EQ(run.ok, cases[i].ok) << "case " << i;
         EXPECT_EQ(run.response, cases[i].response) << "case " << i;
         EXPECT_TRUE(session.closed) << "case " << i;

@@ -5,29 +5,23 @@
 #include <string>
 #include <vector>
 
-#include "TestSupport.h"
+#include "ScriptedAnswer.h"
 #include "transport/Exchange.h"
 
 namespace {
 
 // A Mac platform that answers as scripted and records what the exchange asked of it.
-class CScriptedUrlSession : public CUrlHttpSession {
+class CScriptedUrlSession : public pgvtest::CScriptedAnswer<CUrlHttpSession> {
 public:
     bool urlOk = true;
     bool requestOk = true;
     bool streamOk = true;
     bool sendOk = true;
-    std::string status = "200";
-    bool hasLength = true;
-    std::string length = "5";
-    std::string body = "hello";
-    long failReadAfter = -1;  // bytes after which a read fails; -1: never
 
     std::vector<std::string> calls;
     std::vector<std::string> headers;
     std::string sentBody;
     int timeout = 0;
-    bool closed = false;
 
     bool SetUrl(const std::string& url) override {
         calls.push_back("url " + url);
@@ -50,48 +44,15 @@ public:
         calls.push_back("send");
         return sendOk;
     }
-    bool QueryStatusCode(std::string& code) override {
-        code = status;
-        return true;
-    }
-    bool QueryContentLength(std::string& text) override {
-        text = length;
-        return hasLength;
-    }
-    long Read(char* buffer, size_t size) override {
-        if (failReadAfter >= 0 && m_Position >= static_cast<size_t>(failReadAfter)) {
-            return -1;
-        }
-        const size_t count = std::min({size, body.size() - m_Position, size_t{2}});
-        std::memcpy(buffer, body.data() + m_Position, count);
-        m_Position += count;
-        return static_cast<long>(count);
-    }
-    void Close() override { closed = true; }
-
-private:
-    size_t m_Position = 0;
 };
 
-struct SRun {
-    bool ok;
-    std::string response;
-    std::string log;
-};
-
-SRun Exchange(CScriptedUrlSession& session, int flags = kRequestEscape,
-              std::vector<std::string> headers = {}, const char* url = "https://gw.example/pay?") {
-    pgvtest::CTempDir dir;
-    SRun run;
-    {
-        Log log;
-        log.SetLogFile(dir.File("exchange.log").c_str());
-        log.Open(false);
+pgvtest::SRun Exchange(CScriptedUrlSession& session, int flags = kRequestEscape,
+                       std::vector<std::string> headers = {},
+                       const char* url = "https://gw.example/pay?") {
+    return pgvtest::RunLogged([&](Log& log, std::string& response) {
         const SExchange exchange{url, flags, std::move(headers), "a=1&b=2", 7};
-        run.ok = RunMacExchange(session, exchange, log, run.response);
-    }
-    run.log = pgvtest::ReadFile(dir.File("exchange.log"));
-    return run;
+        return RunMacExchange(session, exchange, log, response);
+    });
 }
 
 using S = CScriptedUrlSession;
@@ -118,7 +79,7 @@ TEST(MacExchange, OutcomeOfEachAnswer) {
     for (size_t i = 0; i < std::size(cases); ++i) {
         S session;
         cases[i].script(session);
-        const SRun run = Exchange(session);
+        const pgvtest::SRun run = Exchange(session);
         EXPECT_EQ(run.ok, cases[i].ok) << "case " << i;
         EXPECT_EQ(run.response, cases[i].response) << "case " << i;
         EXPECT_TRUE(session.closed) << "case " << i;
@@ -136,7 +97,7 @@ TEST(MacExchange, OnlyHttpsUrlsAreTried) {
     };
     for (const auto& c : cases) {
         S session;
-        const SRun run = Exchange(session, kRequestEscape, {}, c.url);
+        const pgvtest::SRun run = Exchange(session, kRequestEscape, {}, c.url);
         EXPECT_EQ(!session.calls.empty(), c.tried) << c.url;
         EXPECT_EQ(run.ok, c.tried) << c.url;
     }
@@ -159,9 +120,10 @@ TEST(MacExchange, GetAndPostRequests) {
 
 TEST(MacExchange, HeaderLinesSplitAtTheFirstColon) {
     S session;
-    const SRun run = Exchange(session, kRequestPost,
-                              {"X-VPS-VIT-OS-NAME: Max OS X", "X-Time:12", "X-Url: https://a:1/",
-                               "X-A:b: c", "No separator", "X-Empty: "});
+    const pgvtest::SRun run =
+        Exchange(session, kRequestPost,
+                 {"X-VPS-VIT-OS-NAME: Max OS X", "X-Time:12", "X-Url: https://a:1/", "X-A:b: c",
+                  "No separator", "X-Empty: "});
     EXPECT_EQ(session.headers,
               (std::vector<std::string>{"X-VPS-VIT-OS-NAME|Max OS X", "X-Url|https://a:1/",
                                         "X-A|: c", "X-Empty|", "User-Agent|Tenvale Paygrove"}));
