@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
@@ -18,6 +19,9 @@
 #include <thread>
 #include <utility>
 #include <vector>
+
+// The stand-in implements the calls Apple has deprecated, as well as declaring them so.
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
 
 struct CFRuntimeBase {
     explicit CFRuntimeBase(bool immortal = false) : m_Immortal(immortal) {}
@@ -71,9 +75,11 @@ const __CFString kResponseHeader("kCFStreamPropertyHTTPResponseHeader", true);
 // What one stream may hold unread: enough for a gateway's answer to arrive in a few reads, small
 // enough that a reader that stops reading stops the transfer.
 constexpr size_t kBufferBytes = 16 * 1024;
-// Without a time-out from the caller a stream still never waits forever.
+// CFNetwork's own bounds: a stream never waits forever, whoever reads it.
 constexpr long kDefaultConnectSeconds = 60;
 constexpr long kDefaultStallSeconds = 60;
+// Longer than any run a caller asks for in earnest, short enough not to overflow the clock.
+constexpr CFTimeInterval kLongestRun = 365.0 * 24 * 60 * 60;
 
 bool EqualNoCase(const std::string& a, const std::string& b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -129,6 +135,25 @@ CFStreamError StreamError(CURLcode code) {
 
 }  // namespace
 
+struct __CFRunLoop : CFRuntimeBase {
+    __CFRunLoop() : CFRuntimeBase(true) {}
+
+    std::condition_variable m_Wake;
+    // The streams scheduled on this loop, each with its mode.
+    std::vector<std::pair<__CFReadStream*, std::string>> m_Sources;
+};
+
+namespace {
+
+// One lock for every stream and run loop: a stream's worker thread and the thread that runs a
+// run loop both touch the two, and a single lock cannot be taken in two orders.
+std::mutex& StreamLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+}  // namespace
+
 struct __CFReadStream : CFRuntimeBase {
     explicit __CFReadStream(const __CFHTTPMessage& request)
         : m_Method(request.m_Method),
@@ -136,31 +161,43 @@ struct __CFReadStream : CFRuntimeBase {
           m_Version(request.m_Version),
           m_Fields(request.m_Fields),
           m_Body(request.m_Body) {}
-    ~__CFReadStream() override { Stop(); }
+    ~__CFReadStream() override {
+        Stop();
+        std::lock_guard<std::mutex> lock(StreamLock());
+        Unschedule();
+    }
 
     bool Open();
     CFIndex Read(UInt8* buffer, CFIndex length);
     void Stop();
+    CFStreamStatus Status() const;
+    // Tells whoever waits that the stream has news: a reader, and the run loop it is scheduled on.
+    void Notify();
+    void Unschedule();
 
     const std::string m_Method;
     const std::string m_Url;
     const std::string m_Version;
     const HeaderFields m_Fields;
     const std::string m_Body;
-    long m_TimeoutSeconds = 0;
 
-    std::mutex m_Mutex;
+    // All below under StreamLock().
     std::condition_variable m_Changed;
     bool m_Opened = false;
+    bool m_Closed = false;
     bool m_Cancelled = false;
     bool m_Done = false;
     bool m_HeaderComplete = false;
-    bool m_HasRead = false;
+    // CFNetwork parses the answer's header as it processes the stream, not before.
+    bool m_HeaderParsed = false;
     CURLcode m_Result = CURLE_OK;
     long m_Status = 0;
     HeaderFields m_ResponseFields;
     std::string m_Pending;
     CFStreamError m_Error{0, 0};
+    __CFRunLoop* m_RunLoop = nullptr;
+    // News the run loop has not yet handled as a source.
+    bool m_Signalled = false;
     std::thread m_Worker;
 
 private:
@@ -185,13 +222,7 @@ bool __CFReadStream::Open() {
     curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
     curl_easy_setopt(handle, CURLOPT_HTTP_VERSION,
                      m_Version == "HTTP/1.0" ? CURL_HTTP_VERSION_1_0 : CURL_HTTP_VERSION_1_1);
-    if (m_TimeoutSeconds > 0) {
-        curl_easy_setopt(handle, CURLOPT_TIMEOUT, m_TimeoutSeconds);
-        curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT,
-                         std::min(m_TimeoutSeconds, kDefaultConnectSeconds));
-    } else {
-        curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, kDefaultConnectSeconds);
-    }
+    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, kDefaultConnectSeconds);
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, kDefaultStallSeconds);
     if (m_Method == "GET") {
@@ -247,16 +278,49 @@ bool __CFReadStream::Open() {
 void __CFReadStream::Run(std::unique_ptr<CURL, SCurlDeleter> curl,
                          std::unique_ptr<curl_slist, SSlistDeleter> /*headers*/) {
     const CURLcode result = curl_easy_perform(curl.get());
-    std::lock_guard<std::mutex> lock(m_Mutex);
+    std::lock_guard<std::mutex> lock(StreamLock());
     m_Result = result;
     m_Done = true;
+    Notify();
+}
+
+void __CFReadStream::Notify() {
     m_Changed.notify_all();
+    if (m_RunLoop != nullptr) {
+        m_Signalled = true;
+        m_RunLoop->m_Wake.notify_all();
+    }
+}
+
+void __CFReadStream::Unschedule() {
+    if (m_RunLoop == nullptr) {
+        return;
+    }
+    auto& sources = m_RunLoop->m_Sources;
+    sources.erase(std::remove_if(sources.begin(), sources.end(),
+                                 [this](const auto& source) { return source.first == this; }),
+                  sources.end());
+    m_RunLoop = nullptr;
+    m_Signalled = false;
+}
+
+CFStreamStatus __CFReadStream::Status() const {
+    if (m_Closed) {
+        return kCFStreamStatusClosed;
+    }
+    if (!m_Opened) {
+        return kCFStreamStatusNotOpen;
+    }
+    if (!m_Pending.empty() || !m_Done) {
+        return kCFStreamStatusOpen;
+    }
+    return m_Result == CURLE_OK ? kCFStreamStatusAtEnd : kCFStreamStatusError;
 }
 
 size_t __CFReadStream::OnHeader(char* data, size_t size, size_t count, void* object) {
     auto* stream = static_cast<__CFReadStream*>(object);
     const std::string line(data, size * count);
-    std::lock_guard<std::mutex> lock(stream->m_Mutex);
+    std::lock_guard<std::mutex> lock(StreamLock());
     if (line.compare(0, 5, "HTTP/") == 0) {
         // A new status line: an interim 1xx answer's fields are not the response's.
         stream->m_ResponseFields.clear();
@@ -266,7 +330,7 @@ size_t __CFReadStream::OnHeader(char* data, size_t size, size_t count, void* obj
     } else if (Trim(line).empty()) {
         if (stream->m_Status >= 200) {
             stream->m_HeaderComplete = true;
-            stream->m_Changed.notify_all();
+            stream->Notify();
         }
     } else {
         const size_t colon = line.find(':');
@@ -282,7 +346,7 @@ size_t __CFReadStream::OnBody(char* data, size_t size, size_t count, void* objec
     auto* stream = static_cast<__CFReadStream*>(object);
     const size_t total = size * count;
     size_t taken = 0;
-    std::unique_lock<std::mutex> lock(stream->m_Mutex);
+    std::unique_lock<std::mutex> lock(StreamLock());
     while (taken < total) {
         stream->m_Changed.wait(lock, [stream] {
             return stream->m_Cancelled || stream->m_Pending.size() < kBufferBytes;
@@ -293,24 +357,25 @@ size_t __CFReadStream::OnBody(char* data, size_t size, size_t count, void* objec
         const size_t room = std::min(kBufferBytes - stream->m_Pending.size(), total - taken);
         stream->m_Pending.append(data + taken, room);
         taken += room;
-        stream->m_Changed.notify_all();
+        stream->Notify();
     }
     return total;
 }
 
 int __CFReadStream::OnProgress(void* object, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     auto* stream = static_cast<__CFReadStream*>(object);
-    std::lock_guard<std::mutex> lock(stream->m_Mutex);
+    std::lock_guard<std::mutex> lock(StreamLock());
     return stream->m_Cancelled ? 1 : 0;
 }
 
 CFIndex __CFReadStream::Read(UInt8* buffer, CFIndex length) {
-    std::unique_lock<std::mutex> lock(m_Mutex);
-    if (!m_Opened || m_Cancelled || length < 0) {
+    std::unique_lock<std::mutex> lock(StreamLock());
+    if (!m_Opened || m_Closed || length < 0) {
         return -1;
     }
+    // A stream blocks its reader until something arrives, scheduled on a run loop or not.
     m_Changed.wait(lock, [this] { return m_Done || !m_Pending.empty(); });
-    m_HasRead = true;
+    m_HeaderParsed = true;
     if (!m_Pending.empty()) {
         const size_t count = std::min(m_Pending.size(), static_cast<size_t>(length));
         std::memcpy(buffer, m_Pending.data(), count);
@@ -327,7 +392,7 @@ CFIndex __CFReadStream::Read(UInt8* buffer, CFIndex length) {
 
 void __CFReadStream::Stop() {
     {
-        std::lock_guard<std::mutex> lock(m_Mutex);
+        std::lock_guard<std::mutex> lock(StreamLock());
         m_Cancelled = true;
         m_Changed.notify_all();
     }
@@ -516,18 +581,23 @@ CFReadStreamRef CFReadStreamCreateForHTTPRequest(CFAllocatorRef, CFHTTPMessageRe
     return request == nullptr ? nullptr : new __CFReadStream(*request);
 }
 
-Boolean PGVReadStreamSetTimeout(CFReadStreamRef stream, CFIndex seconds) {
-    std::lock_guard<std::mutex> lock(stream->m_Mutex);
-    if (stream->m_Opened) {
-        return false;
-    }
-    stream->m_TimeoutSeconds = seconds;
-    return true;
+Boolean CFReadStreamOpen(CFReadStreamRef stream) {
+    std::lock_guard<std::mutex> lock(StreamLock());
+    return !stream->m_Opened && stream->Open();
 }
 
-Boolean CFReadStreamOpen(CFReadStreamRef stream) {
-    std::lock_guard<std::mutex> lock(stream->m_Mutex);
-    return !stream->m_Opened && stream->Open();
+CFStreamStatus CFReadStreamGetStatus(CFReadStreamRef stream) {
+    std::lock_guard<std::mutex> lock(StreamLock());
+    return stream->Status();
+}
+
+Boolean CFReadStreamHasBytesAvailable(CFReadStreamRef stream) {
+    std::lock_guard<std::mutex> lock(StreamLock());
+    if (stream->m_Closed || stream->m_Pending.empty()) {
+        return false;
+    }
+    stream->m_HeaderParsed = true;
+    return true;
 }
 
 CFIndex CFReadStreamRead(CFReadStreamRef stream, UInt8* buffer, CFIndex bufferLength) {
@@ -535,17 +605,16 @@ CFIndex CFReadStreamRead(CFReadStreamRef stream, UInt8* buffer, CFIndex bufferLe
 }
 
 CFStreamError CFReadStreamGetError(CFReadStreamRef stream) {
-    std::lock_guard<std::mutex> lock(stream->m_Mutex);
+    std::lock_guard<std::mutex> lock(StreamLock());
     return stream->m_Error;
 }
 
-CFTypeRef CFReadStreamCopyProperty(CFReadStreamRef stream, CFStringRef propertyName) {
+CFTypeRef CFReadStreamCopyProperty(CFReadStreamRef stream, CFStreamPropertyKey propertyName) {
     if (propertyName != kCFStreamPropertyHTTPResponseHeader) {
         return nullptr;
     }
-    std::lock_guard<std::mutex> lock(stream->m_Mutex);
-    // CFNetwork parses the answer's header on the stream's first read, not before.
-    if (!stream->m_HasRead || !stream->m_HeaderComplete) {
+    std::lock_guard<std::mutex> lock(StreamLock());
+    if (!stream->m_HeaderParsed || !stream->m_HeaderComplete) {
         return nullptr;
     }
     auto* response = new __CFHTTPMessage;
@@ -554,8 +623,68 @@ CFTypeRef CFReadStreamCopyProperty(CFReadStreamRef stream, CFStringRef propertyN
     return static_cast<const CFRuntimeBase*>(response);
 }
 
+void CFReadStreamScheduleWithRunLoop(CFReadStreamRef stream, CFRunLoopRef runLoop,
+                                     CFRunLoopMode runLoopMode) {
+    std::lock_guard<std::mutex> lock(StreamLock());
+    // One loop at a time is all the stand-in keeps.
+    stream->Unschedule();
+    stream->m_RunLoop = runLoop;
+    runLoop->m_Sources.emplace_back(stream, runLoopMode->m_Text);
+    stream->Notify();
+}
+
+void CFReadStreamUnscheduleFromRunLoop(CFReadStreamRef stream, CFRunLoopRef runLoop,
+                                       CFRunLoopMode) {
+    std::lock_guard<std::mutex> lock(StreamLock());
+    if (stream->m_RunLoop == runLoop) {
+        stream->Unschedule();
+    }
+}
+
 void CFReadStreamClose(CFReadStreamRef stream) {
     stream->Stop();
+    std::lock_guard<std::mutex> lock(StreamLock());
+    stream->m_Closed = true;
 }
+
+CFRunLoopRef CFRunLoopGetCurrent(void) {
+    static thread_local __CFRunLoop loop;
+    return &loop;
+}
+
+CFRunLoopRunResult CFRunLoopRunInMode(CFRunLoopMode mode, CFTimeInterval seconds,
+                                      Boolean returnAfterSourceHandled) {
+    __CFRunLoop* loop = CFRunLoopGetCurrent();
+    const auto deadline = std::chrono::steady_clock::now() +
+                          std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                              std::chrono::duration<double>(std::clamp(seconds, 0.0, kLongestRun)));
+    std::unique_lock<std::mutex> lock(StreamLock());
+    for (;;) {
+        auto& sources = loop->m_Sources;
+        const auto inMode = [&mode](const auto& source) { return source.second == mode->m_Text; };
+        if (std::none_of(sources.begin(), sources.end(), inMode)) {
+            return kCFRunLoopRunFinished;
+        }
+        // A stream is a source with news to handle: it makes the progress its news brings, so
+        // its header is parsed from then on.
+        const auto ready = std::find_if(sources.begin(), sources.end(), [&](const auto& source) {
+            return inMode(source) && source.first->m_Signalled;
+        });
+        if (ready != sources.end()) {
+            ready->first->m_Signalled = false;
+            ready->first->m_HeaderParsed |= ready->first->m_HeaderComplete;
+            if (returnAfterSourceHandled) {
+                return kCFRunLoopRunHandledSource;
+            }
+            continue;
+        }
+        if (loop->m_Wake.wait_until(lock, deadline) == std::cv_status::timeout) {
+            return kCFRunLoopRunTimedOut;
+        }
+    }
+}
+
+const SInt32 kCFStreamErrorDomainNetDB = 12;
+const SInt32 kCFStreamErrorDomainSSL = 3;
 
 }  // extern "C"

@@ -1,17 +1,31 @@
 // The Mac backend of the exchange: CFNetwork's HTTP stream. The stream parses the answer's
-// header on its first read, so Send makes that read and keeps what it brought for Read.
+// header as it reads, so Send makes the first read and keeps what it brought for Read.
 #include <CFNetwork/CFNetwork.h>
 #include <CoreFoundation/CoreFoundation.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <type_traits>
 
 #include "transport/HttpSession.h"
 
+// Apple has deprecated CFNetwork's HTTP stream since macOS 10.11 in favour of NSURLSession, an
+// Objective-C API; the stream still ships and is the C interface this plug-in is built on, so
+// this file, and only this file, does not warn about it.
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+
 namespace {
 
 constexpr CFIndex kFirstReadBytes = 4096;
+// A stream scheduled on a run loop does its work while the loop runs, so a wait for it can end
+// at a deadline; read unscheduled, it would block for as long as the gateway stalls. The mode is
+// the exchange's own, so that nothing else FileMaker has scheduled on its thread runs inside a
+// transaction.
+constexpr char kRunLoopMode[] = "com.tenvale.paygrove.exchange";
+// Without a time-out from the caller, each wait still ends: no connection, or nothing new on it,
+// for this long fails the exchange, as on the other platforms.
+constexpr std::chrono::seconds kDefaultWait(60);
 
 struct SReleaser {
     void operator()(CFTypeRef object) const { CFRelease(object); }
@@ -35,6 +49,8 @@ bool CopyText(CFStringRef string, std::string& text) {
 
 class CCFNetworkHttpSession : public CUrlHttpSession {
 public:
+    CCFNetworkHttpSession() : m_Mode(MakeString(kRunLoopMode)) {}
+
     bool SetUrl(const std::string& url) override;
     bool CreateRequest(const char* method) override;
     void SetHeader(const std::string& name, const std::string& value) override;
@@ -46,6 +62,13 @@ public:
     void Close() override;
 
 private:
+    // Runs the stream until a read will not block: bytes have arrived, or the stream has ended
+    // or failed. False when the time ran out first.
+    bool WaitUntilReadable();
+
+    Owned<CFStringRef> m_Mode;
+    bool m_HasDeadline = false;
+    std::chrono::steady_clock::time_point m_Deadline;
     Owned<CFURLRef> m_Url;
     Owned<CFHTTPMessageRef> m_Request;
     Owned<CFReadStreamRef> m_Stream;
@@ -86,11 +109,35 @@ bool CCFNetworkHttpSession::CreateStream(const std::string& body, int timeoutSec
     }
     CFHTTPMessageSetBody(m_Request.get(), data.get());
     m_Stream.reset(CFReadStreamCreateForHTTPRequest(kCFAllocatorDefault, m_Request.get()));
-    return m_Stream != nullptr && PGVReadStreamSetTimeout(m_Stream.get(), timeoutSeconds);
+    if (!m_Stream || !m_Mode) {
+        return false;
+    }
+    m_HasDeadline = timeoutSeconds > 0;
+    m_Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+    CFReadStreamScheduleWithRunLoop(m_Stream.get(), CFRunLoopGetCurrent(), m_Mode.get());
+    return true;
+}
+
+bool CCFNetworkHttpSession::WaitUntilReadable() {
+    const auto limit = m_HasDeadline ? m_Deadline : std::chrono::steady_clock::now() + kDefaultWait;
+    for (;;) {
+        if (CFReadStreamHasBytesAvailable(m_Stream.get())) {
+            return true;
+        }
+        const CFStreamStatus status = CFReadStreamGetStatus(m_Stream.get());
+        if (status == kCFStreamStatusAtEnd || status == kCFStreamStatusError) {
+            return true;
+        }
+        const std::chrono::duration<double> left = limit - std::chrono::steady_clock::now();
+        if (left.count() <= 0 ||
+            CFRunLoopRunInMode(m_Mode.get(), left.count(), true) == kCFRunLoopRunFinished) {
+            return false;
+        }
+    }
 }
 
 bool CCFNetworkHttpSession::Send() {
-    if (!CFReadStreamOpen(m_Stream.get())) {
+    if (!CFReadStreamOpen(m_Stream.get()) || !WaitUntilReadable()) {
         return false;
     }
     m_FirstRead.assign(kFirstReadBytes, '\0');
@@ -128,6 +175,9 @@ long CCFNetworkHttpSession::Read(char* buffer, size_t size) {
     if (m_Ended) {
         return 0;
     }
+    if (!WaitUntilReadable()) {
+        return -1;
+    }
     return CFReadStreamRead(m_Stream.get(), reinterpret_cast<UInt8*>(buffer),
                             static_cast<CFIndex>(size));
 }
@@ -135,6 +185,7 @@ long CCFNetworkHttpSession::Read(char* buffer, size_t size) {
 void CCFNetworkHttpSession::Close() {
     m_Response.reset();
     if (m_Stream) {
+        CFReadStreamUnscheduleFromRunLoop(m_Stream.get(), CFRunLoopGetCurrent(), m_Mode.get());
         CFReadStreamClose(m_Stream.get());
     }
     m_Stream.reset();

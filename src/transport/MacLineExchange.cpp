@@ -28,8 +28,6 @@ std::string Exchange(CUrlHttpSession& session, const SExchange& exchange, Log& l
         return kInvalidUrl;
     }
 
-    log.Write("Opening connection");
-    indent.emplace(log);
     if (!session.CreateRequest(post ? "POST" : "GET")) {
         log.Write("Error creating HTTPMessageRequest");
         return kConnectFailed;
@@ -53,6 +51,9 @@ std::string Exchange(CUrlHttpSession& session, const SExchange& exchange, Log& l
         log.Write("Error creating HTTPMessageRequest stream");
         return kConnectFailed;
     }
+
+    log.Write("Opening connection");
+    indent.emplace(log);
     if (!session.Send()) {
         return kConnectFailed;
     }

@@ -2,7 +2,6 @@
 #include <CFNetwork/CFNetwork.h>
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <chrono>
 #include <string>
 
@@ -163,30 +162,60 @@ TEST(CFReadStream, OpensOnceAndReadsOnlyWhenOpen) {
     const auto stream = MakeStream(std::string(kOdd) + "/ok");
     UInt8 byte = 0;
     EXPECT_EQ(CFReadStreamRead(stream.get(), &byte, 1), -1);
+    EXPECT_EQ(CFReadStreamGetStatus(stream.get()), kCFStreamStatusNotOpen);
     EXPECT_TRUE(CFReadStreamOpen(stream.get()));
     EXPECT_FALSE(CFReadStreamOpen(stream.get()));
-    EXPECT_FALSE(PGVReadStreamSetTimeout(stream.get(), 5));
+    CFReadStreamClose(stream.get());
+    EXPECT_EQ(CFReadStreamGetStatus(stream.get()), kCFStreamStatusClosed);
+    EXPECT_EQ(CFReadStreamRead(stream.get(), &byte, 1), -1);
 }
 
-TEST(CFReadStream, TimeoutBoundsTheExchange) {
+// Scheduled on a run loop, a stream is waited for by running the loop: each run ends when the
+// stream has news or the time given has passed, and asking never blocks.
+TEST(CFReadStream, RunLoopWaitsForTheStreamUntilTheTimeGiven) {
+    const auto mode = MakeString("stream-test");
     const struct {
         const char* path;
-        std::string body;  // what arrived before the time-out
+        CFStreamStatus status;  // once the stream has nothing more to say within three seconds
+        bool bytes;
     } cases[] = {
-        {"/stall", ""},
-        {"/slow", "0"},  // one byte every two seconds: the whole body would take twenty
+        {"/ok", kCFStreamStatusAtEnd, true},
+        {"/zero", kCFStreamStatusAtEnd, false},
+        {"/stall", kCFStreamStatusOpen, false},
+        {"/slow", kCFStreamStatusOpen, true},  // one byte every two seconds
+        {"/short", kCFStreamStatusError, true},
     };
     for (const auto& c : cases) {
         const auto stream = MakeStream(std::string(kOdd) + c.path);
-        ASSERT_TRUE(PGVReadStreamSetTimeout(stream.get(), 3));
+        EXPECT_EQ(CFRunLoopRunInMode(mode.get(), 0, true), kCFRunLoopRunFinished) << c.path;
+        CFReadStreamScheduleWithRunLoop(stream.get(), CFRunLoopGetCurrent(), mode.get());
+        ASSERT_TRUE(CFReadStreamOpen(stream.get()));
         const auto start = std::chrono::steady_clock::now();
-        const SAnswer answer = Exchange(stream.get());
-        const auto took = std::chrono::steady_clock::now() - start;
-        EXPECT_EQ(answer.last, -1) << c.path;
-        EXPECT_EQ(answer.error.domain, kCFStreamErrorDomainPOSIX) << c.path;
-        EXPECT_EQ(answer.error.error, ETIMEDOUT) << c.path;
-        EXPECT_LT(took, std::chrono::seconds(6)) << c.path;
-        EXPECT_EQ(answer.body.substr(0, 1), c.body) << c.path;
+        const auto deadline = start + std::chrono::seconds(3);
+        bool bytes = false;
+        std::string body;
+        for (;;) {
+            const auto left =
+                std::chrono::duration<double>(deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0 ||
+                CFRunLoopRunInMode(mode.get(), left.count(), true) == kCFRunLoopRunTimedOut) {
+                break;
+            }
+            while (CFReadStreamHasBytesAvailable(stream.get())) {
+                bytes = true;
+                UInt8 byte = 0;
+                ASSERT_EQ(CFReadStreamRead(stream.get(), &byte, 1), 1) << c.path;
+                body += static_cast<char>(byte);
+            }
+            if (CFReadStreamGetStatus(stream.get()) != kCFStreamStatusOpen) {
+                break;
+            }
+        }
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4)) << c.path;
+        EXPECT_EQ(CFReadStreamGetStatus(stream.get()), c.status) << c.path;
+        EXPECT_EQ(bytes, c.bytes) << c.path << ": " << body;
+        CFReadStreamUnscheduleFromRunLoop(stream.get(), CFRunLoopGetCurrent(), mode.get());
+        EXPECT_EQ(CFRunLoopRunInMode(mode.get(), 0, true), kCFRunLoopRunFinished) << c.path;
     }
 }
 

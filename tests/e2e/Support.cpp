@@ -120,7 +120,7 @@ std::string HttpVersion() {
 }
 
 std::string OpeningLog(const std::string& urlAndRequest) {
-    return OnMacLine() ? "Opening connection\n  Name=User-Agent-Value=Tenvale Paygrove\n"
+    return OnMacLine() ? "Name=User-Agent-Value=Tenvale Paygrove\nOpening connection\n"
                        : "Opening connection to " + urlAndRequest + "\n";
 }
 

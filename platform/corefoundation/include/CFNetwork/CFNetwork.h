@@ -1,5 +1,5 @@
-// The CFNetwork calls the Mac transport uses, with Apple's names and argument shapes, carried
-// out over libcurl.
+// The CFNetwork calls the Mac transport uses, declared as Apple declares them, deprecations
+// included, and carried out over libcurl.
 #ifndef PAYGROVE_STANDIN_CFNETWORK_H
 #define PAYGROVE_STANDIN_CFNETWORK_H
 
@@ -9,33 +9,32 @@
 extern "C" {
 #endif
 
+#define CFN_EXPORT extern
+
 typedef struct __CFHTTPMessage* CFHTTPMessageRef;
 
-extern const CFStringRef kCFHTTPVersion1_0;
-extern const CFStringRef kCFHTTPVersion1_1;
-extern const CFStringRef kCFStreamPropertyHTTPResponseHeader;
+CFN_EXPORT const CFStringRef kCFHTTPVersion1_0;
+CFN_EXPORT const CFStringRef kCFHTTPVersion1_1;
 
-enum {
-    kCFStreamErrorDomainSSL = 3,
-    kCFStreamErrorDomainHTTP = 4,
-    kCFStreamErrorDomainNetDB = 12,
-};
+CFN_EXPORT CFHTTPMessageRef CFHTTPMessageCreateRequest(CFAllocatorRef alloc,
+                                                       CFStringRef requestMethod, CFURLRef url,
+                                                       CFStringRef httpVersion);
+CFN_EXPORT void CFHTTPMessageSetHeaderFieldValue(CFHTTPMessageRef message, CFStringRef headerField,
+                                                 CFStringRef value);
+CFN_EXPORT void CFHTTPMessageSetBody(CFHTTPMessageRef message, CFDataRef bodyData);
+CFN_EXPORT CFIndex CFHTTPMessageGetResponseStatusCode(CFHTTPMessageRef response);
+CFN_EXPORT CFStringRef CFHTTPMessageCopyHeaderFieldValue(CFHTTPMessageRef message,
+                                                         CFStringRef headerField);
 
-CFHTTPMessageRef CFHTTPMessageCreateRequest(CFAllocatorRef allocator, CFStringRef requestMethod,
-                                            CFURLRef url, CFStringRef httpVersion);
-void CFHTTPMessageSetHeaderFieldValue(CFHTTPMessageRef message, CFStringRef headerField,
-                                      CFStringRef value);
-void CFHTTPMessageSetBody(CFHTTPMessageRef message, CFDataRef bodyData);
-CFIndex CFHTTPMessageGetResponseStatusCode(CFHTTPMessageRef response);
-CFStringRef CFHTTPMessageCopyHeaderFieldValue(CFHTTPMessageRef message, CFStringRef headerField);
+CFN_EXPORT const CFStringRef kCFStreamPropertyHTTPResponseHeader
+    CF_DEPRECATED(10_1, 10_11, 2_0, 9_0, "Use NSURLSession API for http requests");
 
-CFReadStreamRef CFReadStreamCreateForHTTPRequest(CFAllocatorRef allocator,
-                                                 CFHTTPMessageRef request);
+CFN_EXPORT CFReadStreamRef CFReadStreamCreateForHTTPRequest(CFAllocatorRef alloc,
+                                                            CFHTTPMessageRef request)
+    CF_DEPRECATED(10_2, 10_11, 2_0, 9_0, "Use NSURLSession API for http requests");
 
-// Ours, not Apple's: CFNetwork has no single knob for it. Seconds that bound the whole exchange,
-// from CFReadStreamOpen to the body's end; 0 or less keeps the stand-in's bounded defaults. Only
-// before CFReadStreamOpen; false otherwise.
-Boolean PGVReadStreamSetTimeout(CFReadStreamRef stream, CFIndex seconds);
+CFN_EXPORT const SInt32 kCFStreamErrorDomainNetDB;
+CFN_EXPORT const SInt32 kCFStreamErrorDomainSSL;
 
 #ifdef __cplusplus
 }
