@@ -55,6 +55,16 @@ std::string Trim(const std::string& text) {
     return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
 }
 
+// libcurl drops a header whose value is empty and sends one written "Name;" as "Name:"; a
+// gateway that expects the header bare, such as Payflow's request id, gets it that way.
+std::string BareHeaderAsSent(const std::string& line) {
+    const size_t colon = line.find(':');
+    if (colon == std::string::npos || !Trim(line.substr(colon + 1)).empty()) {
+        return line;
+    }
+    return line.substr(0, colon) + ";";
+}
+
 bool IsHostCharacter(char c) {
     return std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-';
 }
@@ -198,7 +208,7 @@ void CCurlHttpSession::AddHeaders(const std::string& block) {
         const std::string line = block.substr(start, end - start);
         if (!line.empty()) {
             hasContentType = hasContentType || StartsWithNoCase(line, "Content-Type:");
-            list = curl_slist_append(list, line.c_str());
+            list = curl_slist_append(list, BareHeaderAsSent(line).c_str());
         }
         start = end + 2;
     }

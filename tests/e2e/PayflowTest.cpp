@@ -64,4 +64,15 @@ TEST(PayflowEndToEnd, ResendUnderTheSameIdIsAnsweredAsDuplicate) {
     EXPECT_EQ(run.Result(kFirstResult + 4), "1");
 }
 
+TEST(PayflowEndToEnd, WithoutAnyRequestIdTheHeaderGoesBare) {
+    const size_t before = ReceivedRequests().size();
+    const SHostRun run = RunHost(
+        TransactionScript("PAYPAL", kMerchant + kSale + "|AMT=4.00", {"result", "respmsg"}));
+    EXPECT_EQ(run.Result(kFirstResult), "7");
+    EXPECT_EQ(run.Result(kFirstResult + 1), "Field format error: X-VPS-REQUEST-ID");
+    const std::vector<SReceivedRequest> requests = RequestsSince(before);
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_THAT(requests[0].headers, ::testing::Contains(BareHeader("X-VPS-REQUEST-ID")));
+}
+
 }  // namespace

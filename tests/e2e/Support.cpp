@@ -150,6 +150,10 @@ std::vector<std::string> ExpectedHeaders(const std::string& host,
     return headers;
 }
 
+std::string BareHeader(const std::string& name) {
+    return name + (OnWindows() ? ": " : ":");
+}
+
 std::string LogLineEnds(const std::string& text) {
     if (!OnWindows()) {
         return text;

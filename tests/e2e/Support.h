@@ -59,6 +59,9 @@ std::string OsName();
 std::vector<std::string> ExpectedHeaders(const std::string& host,
                                          const std::vector<std::string>& customHeaders = {},
                                          std::optional<size_t> bodySize = std::nullopt);
+// A header line with an empty value as the sandbox receives it: libcurl writes none after the
+// colon, WinINet one blank.
+std::string BareHeader(const std::string& name);
 // `text` with each line end as the plug-in writes it in its log files: CR LF on Windows, where
 // the C runtime writes them as text files, LF elsewhere. Log files are compared with expected
 // text in this form, so a line end of the wrong kind fails.
