@@ -3,6 +3,7 @@
 #include <unordered_map>
 
 #include "FMWrapper/FMHost.h"
+#include "NativeText.h"
 #include "Objects.h"
 #include "Utf.h"
 
@@ -14,9 +15,17 @@ std::unordered_map<const void*, ObjectKind>& LiveObjects() {
     return objects;
 }
 
-// Native is UTF-8 on this platform, so both codes read and write the same bytes.
-bool IsUtf8(int32_t encoding) {
+bool IsSupported(int32_t encoding) {
     return encoding == kFMX_EncodingNative || encoding == kFMX_EncodingUTF8;
+}
+
+std::u16string Decode(std::string_view bytes, int32_t encoding) {
+    return encoding == kFMX_EncodingUTF8 ? DecodeUtf8(bytes) : DecodeNative(bytes);
+}
+
+std::size_t Encode(std::u16string_view units, char* out, std::size_t capacity, int32_t encoding) {
+    return encoding == kFMX_EncodingUTF8 ? EncodeUtf8(units, out, capacity)
+                                         : EncodeNative(units, out, capacity);
 }
 
 }  // namespace
@@ -65,10 +74,10 @@ void FM_Text_Assign(FMX_Text* text, const char* s, int32_t encoding, FMX_Except*
     Guarded(x, [&] {
         if (text == nullptr || s == nullptr) {
             Report(x, kFMX_ErrBadParameter);
-        } else if (!fmwrapper::IsUtf8(encoding)) {
+        } else if (!fmwrapper::IsSupported(encoding)) {
             Report(x, kFMX_ErrUnsupportedEncoding);
         } else {
-            text->units = fmwrapper::DecodeUtf8(s);
+            text->units = fmwrapper::Decode(s, encoding);
         }
     });
 }
@@ -93,12 +102,12 @@ void FM_Text_GetBytes(const FMX_Text* text, char* buffer, uint32_t bufferSize, u
         }
         if (text == nullptr) {
             Report(x, kFMX_ErrBadParameter);
-        } else if (!fmwrapper::IsUtf8(encoding)) {
+        } else if (!fmwrapper::IsSupported(encoding)) {
             Report(x, kFMX_ErrUnsupportedEncoding);
         } else if (writable && position < text->units.size()) {
             const std::u16string_view window =
                 std::u16string_view(text->units).substr(position, size);
-            buffer[fmwrapper::EncodeUtf8(window, buffer, bufferSize - 1)] = '\0';
+            buffer[fmwrapper::Encode(window, buffer, bufferSize - 1, encoding)] = '\0';
         }
     });
 }

@@ -8,6 +8,8 @@ std::unique_ptr<CAuthBase> g_Auth;
 
 namespace {
 
+// Not the plug-in's version (see host/Version.h): solutions written for 5.1 compare this text,
+// so it has stayed "Paygrove 5.1" through the releases since.
 constexpr char kVersionText[] = "Paygrove 5.1";
 constexpr char kSentText[] = "1";
 constexpr char kNotSentText[] = "Unable to connect to the portal";

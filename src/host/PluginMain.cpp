@@ -7,6 +7,7 @@
 #include "host/CalcFunctions.h"
 #include "host/Export.h"
 #include "host/HostObjects.h"
+#include "host/Version.h"
 #include "log/Log.h"
 
 FMX_ExternCallPtr gFMX_ExternCallPtr = nullptr;
@@ -15,7 +16,7 @@ bool g_fIsServer = false;
 namespace {
 
 constexpr char kPluginId[] = "Zkqx";
-constexpr char kProductText[] = "Paygrove 5.2";
+constexpr char kProductText[] = PGV_PRODUCT_TEXT;
 constexpr int16_t kLeastInterfaceVersion = 50;
 constexpr intptr_t kStarted = 51;
 constexpr intptr_t kHostTooOld = -1;

@@ -100,7 +100,7 @@ bool OnMacLine() {
 }
 
 std::string PluginFileName() {
-    return OnWindows() ? "Brenmar.fmx64" : "Paygrove.fmx";
+    return OnWindows() ? Env("PGV_PLUGIN_FILE") : "Paygrove.fmx";
 }
 
 std::string OsName() {

@@ -1,0 +1,32 @@
+# How Kestova, the Mac plug-in, ships: one universal bundle for Apple silicon and Intel Macs,
+# signed after linking (ad hoc unless a signing identity is given). Current FileMaker Pro runs
+# natively on both and loads only plug-ins that carry its architecture and a signature.
+#
+# Included by the top-level CMakeLists.txt. Run on its own, it prints what a Mac build sets and
+# runs, so that the settings can be checked where no Mac is:
+#   cmake [-DPGV_CODESIGN_IDENTITY=...] -P cmake/KestovaPackaging.cmake
+
+set(PGV_MAC_ARCHITECTURES arm64 x86_64)
+# The first macOS that runs on Apple silicon.
+set(PGV_MAC_DEPLOYMENT_TARGET 11.0)
+set(PGV_CODESIGN_IDENTITY "-" CACHE STRING
+    "The identity that signs the Mac bundle: a Developer ID Application certificate's name, or - for an ad-hoc signature")
+
+# The command that signs `bundle`, in `out`. Notarisation needs the hardened runtime and a secure
+# time stamp; an ad-hoc signature can take no time stamp.
+function(pgv_codesign_command out bundle identity)
+    set(command codesign --force --options runtime --sign "${identity}")
+    if(NOT identity STREQUAL "-")
+        list(APPEND command --timestamp)
+    endif()
+    list(APPEND command "${bundle}")
+    set(${out} "${command}" PARENT_SCOPE)
+endfunction()
+
+if(CMAKE_SCRIPT_MODE_FILE STREQUAL CMAKE_CURRENT_LIST_FILE)
+    pgv_codesign_command(codesign Kestova.fmplugin "${PGV_CODESIGN_IDENTITY}")
+    list(JOIN codesign " " codesign)
+    message("architectures: ${PGV_MAC_ARCHITECTURES}")
+    message("oldest macOS: ${PGV_MAC_DEPLOYMENT_TARGET}")
+    message("after linking: ${codesign}")
+endif()
