@@ -20,6 +20,9 @@
 #include <utility>
 #include <vector>
 
+#include "transport/CurlRequest.h"
+#include "util/Text.h"
+
 // The stand-in implements the calls Apple has deprecated, as well as declaring them so.
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
 
@@ -54,8 +57,6 @@ struct __CFBundle : CFRuntimeBase {
     const std::string m_Url;
 };
 
-using HeaderFields = std::vector<std::pair<std::string, std::string>>;
-
 struct __CFHTTPMessage : CFRuntimeBase {
     std::string m_Method;
     std::string m_Url;
@@ -75,41 +76,8 @@ const __CFString kResponseHeader("kCFStreamPropertyHTTPResponseHeader", true);
 // What one stream may hold unread: enough for a gateway's answer to arrive in a few reads, small
 // enough that a reader that stops reading stops the transfer.
 constexpr size_t kBufferBytes = 16 * 1024;
-// CFNetwork's own bounds: a stream never waits forever, whoever reads it.
-constexpr long kDefaultConnectSeconds = 60;
-constexpr long kDefaultStallSeconds = 60;
 // Longer than any run a caller asks for in earnest, short enough not to overflow the clock.
 constexpr CFTimeInterval kLongestRun = 365.0 * 24 * 60 * 60;
-
-bool EqualNoCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
-std::string Trim(const std::string& text) {
-    const size_t first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos) {
-        return std::string();
-    }
-    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
-
-class CCurlGlobal {
-public:
-    CCurlGlobal() { curl_global_init(CURL_GLOBAL_DEFAULT); }
-    ~CCurlGlobal() { curl_global_cleanup(); }
-    CCurlGlobal(const CCurlGlobal&) = delete;
-    CCurlGlobal& operator=(const CCurlGlobal&) = delete;
-};
-
-struct SCurlDeleter {
-    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
-};
-struct SSlistDeleter {
-    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
-};
 
 // libcurl's failures in the domains CFNetwork reports them in; the rest in the custom domain,
 // the libcurl code as the error.
@@ -201,66 +169,21 @@ struct __CFReadStream : CFRuntimeBase {
     std::thread m_Worker;
 
 private:
-    void Run(std::unique_ptr<CURL, SCurlDeleter> curl, std::unique_ptr<curl_slist, SSlistDeleter>);
+    void Run(CurlEasy curl, CurlSlist headers);
     static size_t OnHeader(char* data, size_t size, size_t count, void* stream);
     static size_t OnBody(char* data, size_t size, size_t count, void* stream);
     static int OnProgress(void* stream, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
 };
 
 bool __CFReadStream::Open() {
-    static CCurlGlobal global;
-    std::unique_ptr<CURL, SCurlDeleter> curl(curl_easy_init());
-    if (!curl) {
+    CurlEasy curl = NewRequestHandle(m_Method, m_Version, m_Body, 0);
+    CurlSlist list = HeaderList(m_Fields);
+    if (!curl || !list) {
         return false;
     }
     CURL* handle = curl.get();
-    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(handle, CURLOPT_URL, m_Url.c_str());
     curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 0L);
-    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
-    curl_easy_setopt(handle, CURLOPT_HTTP_VERSION,
-                     m_Version == "HTTP/1.0" ? CURL_HTTP_VERSION_1_0 : CURL_HTTP_VERSION_1_1);
-    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, kDefaultConnectSeconds);
-    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, kDefaultStallSeconds);
-    if (m_Method == "GET") {
-        curl_easy_setopt(handle, CURLOPT_HTTPGET, 1L);
-    } else {
-        if (m_Method == "POST") {
-            curl_easy_setopt(handle, CURLOPT_POST, 1L);
-        } else {
-            curl_easy_setopt(handle, CURLOPT_CUSTOMREQUEST, m_Method.c_str());
-        }
-        curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE,
-                         static_cast<curl_off_t>(m_Body.size()));
-        curl_easy_setopt(handle, CURLOPT_POSTFIELDS, m_Body.data());
-    }
-    // The request carries the message's fields and the framing: libcurl's own Accept,
-    // Content-Type and Expect are taken back unless the message sets them.
-    std::unique_ptr<curl_slist, SSlistDeleter> list;
-    const auto append = [&list](const std::string& line) {
-        curl_slist* longer = curl_slist_append(list.get(), line.c_str());
-        if (longer != nullptr) {
-            list.release();
-            list.reset(longer);
-        }
-        return longer != nullptr;
-    };
-    bool listed = true;
-    for (const char* own : {"Accept", "Content-Type", "Expect"}) {
-        if (std::none_of(m_Fields.begin(), m_Fields.end(),
-                         [own](const auto& field) { return EqualNoCase(field.first, own); })) {
-            listed = listed && append(std::string(own) + ":");
-        }
-    }
-    for (const auto& [name, value] : m_Fields) {
-        listed = listed && append(value.empty() ? name + ";" : name + ": " + value);
-    }
-    if (!listed) {
-        return false;
-    }
     curl_easy_setopt(handle, CURLOPT_HTTPHEADER, list.get());
     curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, &__CFReadStream::OnHeader);
     curl_easy_setopt(handle, CURLOPT_HEADERDATA, this);
@@ -275,8 +198,7 @@ bool __CFReadStream::Open() {
 }
 
 // The header list is only handed over to be kept alive: libcurl reads it until the transfer ends.
-void __CFReadStream::Run(std::unique_ptr<CURL, SCurlDeleter> curl,
-                         std::unique_ptr<curl_slist, SSlistDeleter> /*headers*/) {
+void __CFReadStream::Run(CurlEasy curl, CurlSlist /*headers*/) {
     const CURLcode result = curl_easy_perform(curl.get());
     std::lock_guard<std::mutex> lock(StreamLock());
     m_Result = result;

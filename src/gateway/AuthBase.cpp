@@ -1,5 +1,7 @@
 #include "gateway/AuthBase.h"
 
+#include "util/Text.h"
+
 namespace {
 
 constexpr char kResultPairs[] = "pairs";
@@ -55,18 +57,36 @@ void CAuthBase::StripWS(std::string& text) {
     text.erase(text.find_last_not_of(' ') + 1);
 }
 
-std::string CAuthBase::LowerCase(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return text;
-}
-
 void CAuthBase::Clear() {
     m_Params.clear();
     m_Results.clear();
+}
+
+void CAuthBase::SetExchange(std::shared_ptr<IExchange> exchange) {
+    m_Exchange = std::move(exchange);
+}
+
+bool CAuthBase::Authorize(const char* request, int timeout, std::string& response) {
+    try {
+        SHttpRequest http;
+        http.post = (GetRequestFlags() & kRequestPost) != 0;
+        const char* url = GetURL();
+        http.url = url ? url : "";
+        if (http.post) {
+            http.body = request;
+        } else {
+            http.url += request;
+        }
+        GetCustomHeaders(http.headerLines);
+        http.timeoutSeconds = timeout;
+        const SHttpOutcome outcome = m_Exchange ? m_Exchange->Perform(http, m_Log)
+                                                : SHttpOutcome{false, kUnknownSystemFailure};
+        response = outcome.text;
+        return outcome.ok;
+    } catch (...) {
+        response = kUnknownSystemFailure;
+        return false;
+    }
 }
 
 bool CAuthBase::ParseResults(std::string& response) {

@@ -4,9 +4,11 @@
 #define PAYGROVE_GATEWAY_AUTHBASE_H
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "http/Exchange.h"
 #include "log/Log.h"
 
 typedef std::map<std::string, std::string> StringMap;
@@ -31,6 +33,8 @@ public:
     // parameters name no endpoint.
     virtual const char* GetURL() = 0;
     virtual int GetRequestFlags() = 0;
+    // One HTTPS exchange of the request text with the gateway, through the exchange the gateway
+    // was given: the body, or the failure's text, in `response`.
     virtual bool Authorize(const char* request, int timeout, std::string& response);
     virtual bool ParseResults(std::string& response);
     virtual ~CAuthBase();
@@ -39,9 +43,9 @@ public:
 
     static int ParseParams(const char* text, StringMap& into, char separator, bool lowerCaseNames);
     static void StripWS(std::string& text);
-    // Letters A to Z become a to z; other bytes stay.
-    static std::string LowerCase(std::string text);
     void Clear();
+    // The exchange every later transaction goes through; the platform's, in the plug-in.
+    void SetExchange(std::shared_ptr<IExchange> exchange);
     void CreateResultsField();
     void GetResponseFieldValue(const char* name, std::string& value);
 
@@ -57,6 +61,8 @@ protected:
 
 private:
     std::string BuildRequest(int flags);
+
+    std::shared_ptr<IExchange> m_Exchange;
 };
 
 #endif

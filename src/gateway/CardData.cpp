@@ -4,6 +4,7 @@
 
 #include "gateway/AuthBase.h"
 #include "gateway/URLEscape.h"
+#include "util/Text.h"
 
 namespace {
 
@@ -26,7 +27,7 @@ bool IsSeparator(char c) {
 }  // namespace
 
 bool IsSecretParameterName(const std::string& name) {
-    const std::string lower = CAuthBase::LowerCase(name);
+    const std::string lower = LowerCase(name);
     return std::any_of(std::begin(kSecretNameParts), std::end(kSecretNameParts),
                        [&](const char* part) { return lower.find(part) != std::string::npos; });
 }

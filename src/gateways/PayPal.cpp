@@ -1,7 +1,8 @@
 #include "gateways/PayPal.h"
 
 #include "gateways/GatewayHosts.h"
-#include "gateways/Machine.h"
+#include "platform/Platform.h"
+#include "util/Text.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <array>
 
 #include "gateways/GatewayHosts.h"
-#include "gateways/Machine.h"
+#include "platform/Platform.h"
 
 namespace {
 

@@ -5,6 +5,7 @@
 #include "host/HostObjects.h"
 
 std::unique_ptr<CAuthBase> g_Auth;
+std::shared_ptr<IExchange> g_Exchange;
 
 namespace {
 
@@ -120,7 +121,9 @@ FMX_ErrorCode SelectPortal(int16_t, const FMX_ExprEnv*, const FMX_DataVect* parm
         }
         const std::string name = ReadTextParameter(parms, 0, kNameBufferSize);
         g_Auth.reset();
-        g_Auth = CreateGateway(name.c_str());
+        std::unique_ptr<CAuthBase> gateway = CreateGateway(name.c_str());
+        gateway->SetExchange(g_Exchange);
+        g_Auth = std::move(gateway);
     } catch (...) {
     }
     return kNoError;

@@ -10,6 +10,8 @@
 #include "gateway/AuthBase.h"
 
 extern std::unique_ptr<CAuthBase> g_Auth;
+// The exchange of the platform, made at start-up; each gateway object takes it when it is created.
+extern std::shared_ptr<IExchange> g_Exchange;
 
 FMX_ErrorCode PluginVersion(int16_t functionId, const FMX_ExprEnv* env, const FMX_DataVect* parms,
                             FMX_Data* result);

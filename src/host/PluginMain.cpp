@@ -3,12 +3,12 @@
 
 #include <cstring>
 
-#include "gateways/Machine.h"
 #include "host/CalcFunctions.h"
 #include "host/Export.h"
 #include "host/HostObjects.h"
 #include "host/Version.h"
 #include "log/Log.h"
+#include "platform/Platform.h"
 
 FMX_ExternCallPtr gFMX_ExternCallPtr = nullptr;
 bool g_fIsServer = false;
@@ -61,7 +61,7 @@ intptr_t DoInit(int16_t interfaceVersion) {
     CHostQuadChar pluginId(kPluginId[0], kPluginId[1], kPluginId[2], kPluginId[3]);
     CHostText name;
     CHostText prototype;
-    SetupLogging();
+    SetupLogging(PluginFolder(gFMX_ExternCallPtr->instanceID));
     if (interfaceVersion < kLeastInterfaceVersion) {
         return kHostTooOld;
     }
@@ -73,6 +73,7 @@ intptr_t DoInit(int16_t interfaceVersion) {
     }
     // Start-up goes on without it; the machine's address then just comes back empty.
     g_SocketLibraryStarted = StartSocketLibrary();
+    g_Exchange = CreatePlatformExchange();
     for (const SFunction& function : kFunctions) {
         name.Assign(function.name);
         prototype.Assign(function.prototype);

@@ -50,10 +50,10 @@ private:
     Log& m_Log;
 };
 
-// The process log, switched on at start-up by SetupLogging when "Quilla.log" lies beside the
-// plug-in.
+// The process log, switched on at start-up by SetupLogging when "Quilla.log" lies in the folder
+// that holds the plug-in.
 extern Log g_Log;
 
-void SetupLogging();
+void SetupLogging(const std::string& pluginFolder);
 
 #endif

@@ -1,5 +1,4 @@
 #include "log/Log.h"
-#include "log/PluginFolder.h"
 
 namespace {
 
@@ -7,8 +6,7 @@ constexpr char kProcessLogName[] = "Quilla.log";
 
 }  // namespace
 
-void SetupLogging() {
-    const std::string folder = PluginFolder();
+void SetupLogging(const std::string& folder) {
     if (folder.empty()) {
         return;
     }

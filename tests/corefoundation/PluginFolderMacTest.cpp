@@ -1,13 +1,9 @@
-#include <FMWrapper/FMWrapper.h>
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "Support.h"
-#include "log/PluginFolder.h"
-
-// The plug-in's own definition lives with its entry point, which this test does without.
-FMX_ExternCallPtr gFMX_ExternCallPtr = nullptr;
+#include "platform/OsServices.h"
 
 namespace {
 
@@ -32,13 +28,8 @@ TEST(PluginFolderMac, TheFolderThatHoldsTheBundle) {
                 CFURLCreateWithString(kCFAllocatorDefault, text.get(), nullptr));
             bundle.reset(CFBundleCreate(kCFAllocatorDefault, url.get()));
         }
-        FMX_ExternCallStruct block = {};
-        block.instanceID = bundle.get();
-        gFMX_ExternCallPtr = &block;
-        EXPECT_EQ(PluginFolder(), c.folder) << (c.bundleUrl ? c.bundleUrl : "(none)");
-        gFMX_ExternCallPtr = nullptr;
+        EXPECT_EQ(BundleFolder(bundle.get()), c.folder) << (c.bundleUrl ? c.bundleUrl : "(none)");
     }
-    EXPECT_EQ(PluginFolder(), "") << "no call block";
 }
 
 }  // namespace

@@ -17,10 +17,9 @@ TEST(AuthorizeNetEndToEnd, ApprovalAsSentAndAsRead) {
         {"x_response_code", "X_Auth_Code", "x_trans_id", "x_company", "x_first_name",
          "x_response_reason_text", "x_account_number", "x_card_type"}));
     ASSERT_EQ(run.exitCode, 0) << run.errors;
-    EXPECT_EQ(run.lines.front(), "{\"startup\":51}");
-    EXPECT_EQ(run.lines[4],
-              "{\"call\":\"PGV_SendTransaction\",\"args\":[],\"error\":0,"
-              "\"result\":\"1\"}");
+    EXPECT_EQ(Json(run.lines.front()), Json(R"({"startup":51})"));
+    EXPECT_EQ(run.Call(3),
+              Json(R"({"call":"PGV_SendTransaction","args":[],"error":0,"result":"1"})"));
     EXPECT_EQ(run.Result(kFirstResult), "1");
     EXPECT_THAT(*run.Result(kFirstResult + 1), ::testing::MatchesRegex("[A-Z0-9]{6}"));
     EXPECT_THAT(*run.Result(kFirstResult + 2), ::testing::MatchesRegex("[0-9]{10}"));
@@ -29,7 +28,7 @@ TEST(AuthorizeNetEndToEnd, ApprovalAsSentAndAsRead) {
     EXPECT_EQ(run.Result(kFirstResult + 5), "This transaction has been approved.");
     EXPECT_EQ(run.Result(kFirstResult + 6), "XXXX1111");
     EXPECT_EQ(run.Result(kFirstResult + 7), "Visa");
-    EXPECT_EQ(run.lines.back(), "{\"shutdown\":true}");
+    EXPECT_EQ(Json(run.lines.back()), Json(R"({"shutdown":true})"));
 
     // The host hands the plug-in its native bytes: the ANSI code page's on Windows (1252 here),
     // UTF-8 on Linux.

@@ -32,7 +32,7 @@ TEST(HostEndToEnd, ProcessLogOnlyWhenItsFileIsThere) {
 TEST(HostEndToEnd, ServerHostIsRefused) {
     const SHostRun run = RunHost("PGV_Version\n", {"--app-kind", "3"});
     EXPECT_NE(run.exitCode, 0);
-    EXPECT_EQ(run.lines.front(), "{\"startup\":-2}");
+    EXPECT_EQ(Json(run.lines.front()), Json(R"({"startup":-2})"));
 }
 
 }  // namespace

@@ -26,36 +26,6 @@ constexpr char kHostTimeLimit[] = "60";
 constexpr char kHostKillGrace[] = "10";
 constexpr int kTimedOut = 124;
 
-// Decodes the JSON string that starts at `at` (its opening quote).
-std::string JsonString(const std::string& line, size_t at) {
-    std::string text;
-    for (size_t i = at + 1; i < line.size() && line[i] != '"'; ++i) {
-        if (line[i] != '\\') {
-            text += line[i];
-            continue;
-        }
-        const char escaped = line[++i];
-        switch (escaped) {
-            case 'n':
-                text += '\n';
-                break;
-            case 'r':
-                text += '\r';
-                break;
-            case 't':
-                text += '\t';
-                break;
-            case 'u':
-                text += static_cast<char>(std::stoi(line.substr(i + 1, 4), nullptr, 16));
-                i += 4;
-                break;
-            default:
-                text += escaped;
-        }
-    }
-    return text;
-}
-
 }  // namespace
 
 std::string ShellQuoted(const std::string& text) {
@@ -263,28 +233,39 @@ SHostRun RunHost(const std::string& script, const std::vector<std::string>& extr
     return run;
 }
 
-std::optional<std::string> SHostRun::Result(size_t call) const {
+nlohmann::ordered_json Json(const std::string& line) {
+    nlohmann::ordered_json json = nlohmann::ordered_json::parse(line, nullptr, false);
+    if (json.is_discarded()) {
+        ADD_FAILURE() << "not JSON: " << line;
+        return nullptr;
+    }
+    return json;
+}
+
+std::optional<nlohmann::ordered_json> SHostRun::Call(size_t call) const {
     // Line 0 is the start-up answer.
     if (call + 1 >= lines.size()) {
         ADD_FAILURE() << "no output for call " << call << "; stderr: " << errors;
         return std::nullopt;
     }
-    const std::string& line = lines[call + 1];
-    const size_t at = line.find(",\"result\":");
-    if (at == std::string::npos || line.compare(at + 10, 4, "null") == 0) {
+    nlohmann::ordered_json line = Json(lines[call + 1]);
+    if (!line.is_object()) {
         return std::nullopt;
     }
-    return JsonString(line, at + 10);
+    return line;
+}
+
+std::optional<std::string> SHostRun::Result(size_t call) const {
+    const std::optional<nlohmann::ordered_json> line = Call(call);
+    if (!line || !line->contains("result") || (*line)["result"].is_null()) {
+        return std::nullopt;
+    }
+    return (*line)["result"].get<std::string>();
 }
 
 int SHostRun::Error(size_t call) const {
-    if (call + 1 >= lines.size()) {
-        ADD_FAILURE() << "no output for call " << call << "; stderr: " << errors;
-        return -1;
-    }
-    const std::string& line = lines[call + 1];
-    const size_t at = line.find(",\"error\":");
-    return at == std::string::npos ? -1 : std::stoi(line.substr(at + 9));
+    const std::optional<nlohmann::ordered_json> line = Call(call);
+    return line && line->contains("error") ? (*line)["error"].get<int>() : -1;
 }
 
 std::vector<SReceivedRequest> ReceivedRequests() {

@@ -8,15 +8,21 @@
 #define PAYGROVE_TESTS_E2E_SUPPORT_H
 
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <vector>
+
+// A line fmhost printed, as JSON; a line that is none fails the test and reads as null.
+nlohmann::ordered_json Json(const std::string& line);
 
 struct SHostRun {
     int exitCode = -1;
     std::vector<std::string> lines;  // standard output, one JSON object per line
     std::string errors;              // standard error
-    // The result of the n-th call of the script (0-based), null when left unset.
+    // The n-th call of the script (0-based) as fmhost printed it.
+    std::optional<nlohmann::ordered_json> Call(size_t call) const;
+    // Its result, null when left unset, and its error code.
     std::optional<std::string> Result(size_t call) const;
     int Error(size_t call) const;
 };

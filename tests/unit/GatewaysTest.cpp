@@ -11,12 +11,12 @@
 
 #include "TestSupport.h"
 #include "gateways/AuthorizeNet.h"
-#include "gateways/Machine.h"
 #include "gateways/NetworkMerchants.h"
 #include "gateways/PayPal.h"
 #include "gateways/RxPayments.h"
 #include "gateways/SagePayments.h"
 #include "gateways/SecPay.h"
+#include "platform/Platform.h"
 
 namespace {
 
@@ -255,8 +255,9 @@ TEST(RxPayments, TransTypeNamesTheEndpointAndTheMachineAddressIsSent) {
          "RX_IPADDRESS=10.1.2.3&TRANS_TYPE=AUTH_VOID" + ip, "(no URL)"}};
     ExpectRequests<CRxPay>(cases, kRequestEscape);
 
-    // The real exchange turns the missing endpoint into the failure, before any network.
+    // The platform's exchange turns the missing endpoint into the failure, before any network.
     CRxPay gateway;
+    gateway.SetExchange(CreatePlatformExchange());
     std::string unused;
     EXPECT_FALSE(gateway.Send(0, unused));
     EXPECT_EQ(gateway.m_Results, (StringMap{{"error", "Invalid URL"}}));

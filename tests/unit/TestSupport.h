@@ -7,6 +7,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <stdexcept>
@@ -65,37 +67,81 @@ public:
     int GetRequestFlags() override { return flags; }
 };
 
-// A gateway with its exchange replaced: it records what the transaction flow hands to the
-// network (read after the request text is built, as the real exchange reads it) and answers
-// as told.
+// An exchange that answers as told and hands what it was asked to `onRequest`.
+class CScriptedExchange : public IExchange {
+public:
+    bool answerOk = true;
+    std::string answer;
+    std::function<void(const SHttpRequest&)> onRequest;
+
+    SHttpOutcome Perform(const SHttpRequest& request, Log& log) override {
+        if (onRequest) {
+            onRequest(request);
+        }
+        log.Write("(exchange)");
+        return {answerOk, answer};
+    }
+};
+
+// A gateway given a scripted exchange, with what the transaction flow handed to the network at
+// hand: the request text (the GET's end of the URL, or the POST's body), the endpoint, the
+// gateway's own header lines and the time-out.
 template <class TGateway>
 class CRecordingGateway : public TGateway {
+    // First, so that the references below have it to refer to.
+    const std::shared_ptr<CScriptedExchange> m_Exchange = std::make_shared<CScriptedExchange>();
+
 public:
-    std::string answer;
-    bool answerOk = true;
+    CRecordingGateway() {
+        m_Exchange->onRequest = [this](const SHttpRequest& sent) { Record(sent); };
+        this->SetExchange(m_Exchange);
+    }
+
+    std::string& answer = m_Exchange->answer;
+    bool& answerOk = m_Exchange->answerOk;
 
     std::string request;
     std::string url;
     std::vector<std::string> headers;
     int timeout = -1;
 
-    bool Authorize(const char* sent, int seconds, std::string& response) override {
-        request = sent;
-        timeout = seconds;
-        const char* endpoint = this->GetURL();
-        url = endpoint ? endpoint : "(no URL)";
-        this->GetCustomHeaders(headers);
-        this->m_Log.Write("(exchange)");
-        response = answer;
-        return answerOk;
-    }
-
     std::string SendNow() {
         std::string unused;
         this->Send(0, unused);
         return request;
     }
+
+private:
+    void Record(const SHttpRequest& sent) {
+        const char* endpoint = this->GetURL();
+        url = endpoint ? endpoint : "(no URL)";
+        request = sent.post ? sent.body : sent.url.substr(endpoint ? url.size() : 0);
+        headers = sent.headerLines;
+        timeout = sent.timeoutSeconds;
+    }
 };
+
+struct SRun {
+    bool ok;
+    std::string response;
+    std::string log;
+};
+
+// Runs an exchange, given as `run(log, response)`, with a fresh log, and returns what it
+// answered and logged.
+template <typename TRun>
+SRun RunLogged(TRun run) {
+    CTempDir dir;
+    SRun result;
+    {
+        Log log;
+        log.SetLogFile(dir.File("exchange.log").c_str());
+        log.Open(false);
+        result.ok = run(log, result.response);
+    }
+    result.log = ReadFile(dir.File("exchange.log"));
+    return result;
+}
 
 struct SCallOutcome {
     FMX_ErrorCode error;

@@ -1,5 +1,9 @@
-// The Windows backend of the exchange: WinINet, whose steps the exchange algorithm was shaped
-// after, so each operation is one WinINet call.
+// The Windows backend: WinINet, whose steps the exchange was shaped after: the root handle, the
+// connection to the host, the request, its headers, then the answer as WinINet hands it out.
+#include "transport/HttpBackend.h"
+
+#ifdef _WIN32
+
 #include <windows.h>
 #include <wininet.h>
 
@@ -8,13 +12,10 @@
 #include <initializer_list>
 #include <limits>
 
-#include "transport/HttpSession.h"
-
 namespace {
 
-constexpr DWORD kSchemeArea = INTERNET_MAX_SCHEME_LENGTH;
-constexpr DWORD kHostArea = 256;
-constexpr DWORD kPathArea = 2048;
+// The root handle's name for the plug-in.
+constexpr char kAgent[] = "Tenvale";
 constexpr DWORD kStatusArea = 4;
 constexpr DWORD kHeaderArea = 32;
 // Without a time-out from the caller an exchange still never waits forever.
@@ -41,21 +42,21 @@ DWORD TimeoutMilliseconds(int timeoutSeconds) {
         std::min<unsigned long long>(milliseconds, std::numeric_limits<DWORD>::max()));
 }
 
-class CWinInetHttpSession : public CHttpSession {
+class CWinInetBackend : public IHttpBackend {
 public:
-    bool CrackUrl(const std::string& url, SUrlParts& parts) override;
-    bool Open(const char* agent, int timeoutSeconds) override;
-    bool Connect(const std::string& host, int port) override;
-    bool OpenRequest(const char* method, const std::string& target, const char* version) override;
-    void IgnoreRevocation() override;
-    void AddHeaders(const std::string& block) override;
-    bool Send(const std::string& body) override;
+    bool Prepare(const SWireRequest& request, Log& log) override;
+    bool Send() override;
     bool QueryStatusCode(std::string& code) override;
     bool QueryContentLength(std::string& length) override;
     long Read(char* buffer, size_t size) override;
     void Close() override;
 
 private:
+    bool Open();
+    bool Connect();
+    bool OpenRequest();
+    void IgnoreRevocation();
+    void AddHeaders();
     void SetTimeouts(HINTERNET handle);
     DWORD MillisecondsLeft() const;
 
@@ -69,41 +70,29 @@ private:
     CInternetHandle m_Root;
     CInternetHandle m_Connection;
     CInternetHandle m_Request;
-    std::string m_Body;
+    SWireRequest m_Wire;
 };
 
-bool CWinInetHttpSession::CrackUrl(const std::string& url, SUrlParts& parts) {
-    char scheme[kSchemeArea] = {};
-    char host[kHostArea] = {};
-    char path[kPathArea] = {};
-    char extra[kPathArea] = {};
-    URL_COMPONENTSA components = {};
-    components.dwStructSize = sizeof(components);
-    components.lpszScheme = scheme;
-    components.dwSchemeLength = kSchemeArea;
-    components.lpszHostName = host;
-    components.dwHostNameLength = kHostArea;
-    components.lpszUrlPath = path;
-    components.dwUrlPathLength = kPathArea;
-    components.lpszExtraInfo = extra;
-    components.dwExtraInfoLength = kPathArea;
-    if (!InternetCrackUrlA(url.c_str(), 0, 0, &components)) {
-        return false;
-    }
-    parts.scheme.assign(scheme, components.dwSchemeLength);
-    parts.host.assign(host, components.dwHostNameLength);
-    parts.port = components.nPort;
-    // The query and the fragment come apart from the path; the target carries both again.
-    parts.path.assign(path, components.dwUrlPathLength);
-    parts.path.append(extra, components.dwExtraInfoLength);
-    if (parts.path.empty() || parts.path[0] != '/') {
-        parts.path.insert(0, "/");
-    }
-    return parts.path.size() < kPathArea;
+bool CWinInetBackend::Prepare(const SWireRequest& request, Log& /*log*/) {
+    m_Wire = request;
+    return true;
 }
 
-bool CWinInetHttpSession::Open(const char* agent, int timeoutSeconds) {
-    m_Root.reset(InternetOpenA(agent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+bool CWinInetBackend::Send() {
+    if (!Open() || !Connect() || !OpenRequest()) {
+        return false;
+    }
+    IgnoreRevocation();
+    AddHeaders();
+    // WinINet takes the body through a pointer to writable memory: the request's own copy.
+    std::string& body = m_Wire.body;
+    return HttpSendRequestA(m_Request.get(), nullptr, 0, body.empty() ? nullptr : body.data(),
+                            static_cast<DWORD>(body.size())) != FALSE;
+}
+
+bool CWinInetBackend::Open() {
+    const int timeoutSeconds = m_Wire.timeoutSeconds;
+    m_Root.reset(InternetOpenA(kAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!m_Root) {
         return false;
     }
@@ -115,7 +104,7 @@ bool CWinInetHttpSession::Open(const char* agent, int timeoutSeconds) {
     return true;
 }
 
-DWORD CWinInetHttpSession::MillisecondsLeft() const {
+DWORD CWinInetBackend::MillisecondsLeft() const {
     if (!m_HasDeadline) {
         return m_TimeoutMilliseconds;
     }
@@ -124,7 +113,7 @@ DWORD CWinInetHttpSession::MillisecondsLeft() const {
     return left.count() > 0 ? static_cast<DWORD>(left.count()) : 0;
 }
 
-void CWinInetHttpSession::SetTimeouts(HINTERNET handle) {
+void CWinInetBackend::SetTimeouts(HINTERNET handle) {
     // Windows passes time-outs set on the root handle down to the handles opened from it, Wine
     // does not: each handle gets them itself.
     DWORD timeout = m_TimeoutMilliseconds;
@@ -134,10 +123,10 @@ void CWinInetHttpSession::SetTimeouts(HINTERNET handle) {
     }
 }
 
-bool CWinInetHttpSession::Connect(const std::string& host, int port) {
-    m_Connection.reset(InternetConnectA(m_Root.get(), host.c_str(),
-                                        static_cast<INTERNET_PORT>(port), nullptr, nullptr,
-                                        INTERNET_SERVICE_HTTP, 0, 0));
+bool CWinInetBackend::Connect() {
+    m_Connection.reset(InternetConnectA(m_Root.get(), m_Wire.parts.host.c_str(),
+                                        static_cast<INTERNET_PORT>(m_Wire.parts.port), nullptr,
+                                        nullptr, INTERNET_SERVICE_HTTP, 0, 0));
     if (!m_Connection) {
         return false;
     }
@@ -145,10 +134,9 @@ bool CWinInetHttpSession::Connect(const std::string& host, int port) {
     return true;
 }
 
-bool CWinInetHttpSession::OpenRequest(const char* method, const std::string& target,
-                                      const char* version) {
-    m_Request.reset(HttpOpenRequestA(m_Connection.get(), method, target.c_str(), version, nullptr,
-                                     nullptr, kRequestFlags, 0));
+bool CWinInetBackend::OpenRequest() {
+    m_Request.reset(HttpOpenRequestA(m_Connection.get(), m_Wire.method, m_Wire.parts.target.c_str(),
+                                     m_Wire.version, nullptr, nullptr, kRequestFlags, 0));
     if (!m_Request) {
         return false;
     }
@@ -156,7 +144,7 @@ bool CWinInetHttpSession::OpenRequest(const char* method, const std::string& tar
     return true;
 }
 
-void CWinInetHttpSession::IgnoreRevocation() {
+void CWinInetBackend::IgnoreRevocation() {
     DWORD flags = 0;
     DWORD size = sizeof(flags);
     if (InternetQueryOptionA(m_Request.get(), INTERNET_OPTION_SECURITY_FLAGS, &flags, &size)) {
@@ -165,19 +153,16 @@ void CWinInetHttpSession::IgnoreRevocation() {
     }
 }
 
-void CWinInetHttpSession::AddHeaders(const std::string& block) {
+void CWinInetBackend::AddHeaders() {
+    std::string block;
+    for (const SHttpHeader& header : m_Wire.headers) {
+        block += header.name + ": " + header.value + "\r\n";
+    }
     HttpAddRequestHeadersA(m_Request.get(), block.c_str(), kZeroTerminated,
                            HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE);
 }
 
-bool CWinInetHttpSession::Send(const std::string& body) {
-    // WinINet takes the body through a pointer to writable memory, so it gets a copy of its own.
-    m_Body = body;
-    return HttpSendRequestA(m_Request.get(), nullptr, 0, m_Body.empty() ? nullptr : m_Body.data(),
-                            static_cast<DWORD>(m_Body.size())) != FALSE;
-}
-
-bool CWinInetHttpSession::QueryStatusCode(std::string& code) {
+bool CWinInetBackend::QueryStatusCode(std::string& code) {
     char area[kStatusArea] = {};
     DWORD size = kStatusArea;
     if (!HttpQueryInfoA(m_Request.get(), HTTP_QUERY_STATUS_CODE, area, &size, nullptr)) {
@@ -188,7 +173,7 @@ bool CWinInetHttpSession::QueryStatusCode(std::string& code) {
     return true;
 }
 
-bool CWinInetHttpSession::QueryContentLength(std::string& length) {
+bool CWinInetBackend::QueryContentLength(std::string& length) {
     // Asked for as text, not as a number, so that the exchange judges an odd value itself.
     std::string area(kHeaderArea, '\0');
     DWORD size = kHeaderArea;
@@ -207,7 +192,7 @@ bool CWinInetHttpSession::QueryContentLength(std::string& length) {
     return true;
 }
 
-long CWinInetHttpSession::Read(char* buffer, size_t size) {
+long CWinInetBackend::Read(char* buffer, size_t size) {
     // WinINet's receive time-out bounds each wait for data, not the exchange: an answer that
     // trickles in would hold the exchange for as long as it trickles. So each wait gets what is
     // left of the exchange's time, and only what has arrived is read, since InternetReadFile
@@ -231,7 +216,7 @@ long CWinInetHttpSession::Read(char* buffer, size_t size) {
     return static_cast<long>(read);
 }
 
-void CWinInetHttpSession::Close() {
+void CWinInetBackend::Close() {
     m_Request.reset();
     m_Connection.reset();
     m_Root.reset();
@@ -239,6 +224,8 @@ void CWinInetHttpSession::Close() {
 
 }  // namespace
 
-std::unique_ptr<CHttpSession> CreateHttpSession() {
-    return std::make_unique<CWinInetHttpSession>();
+std::unique_ptr<IHttpBackend> CreateWinInetBackend() {
+    return std::make_unique<CWinInetBackend>();
 }
+
+#endif

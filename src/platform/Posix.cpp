@@ -1,4 +1,8 @@
+// Linux and the Mac: the shared library the plug-in was loaded from, the machine's address.
+#ifndef _WIN32
+
 #include <arpa/inet.h>
+#include <dlfcn.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -6,7 +10,7 @@
 
 #include <memory>
 
-#include "gateways/Machine.h"
+#include "platform/OsServices.h"
 
 namespace {
 
@@ -16,7 +20,18 @@ struct SAddrInfoDeleter {
 
 }  // namespace
 
-std::string LocalIPv4Address() {
+std::string SharedLibraryFolder() {
+    Dl_info info = {};
+    if (dladdr(reinterpret_cast<void*>(&SharedLibraryFolder), &info) == 0 ||
+        info.dli_fname == nullptr) {
+        return std::string();
+    }
+    const std::string path = info.dli_fname;
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
+}
+
+std::string PosixIPv4Address() {
     char hostName[256] = {};
     if (gethostname(hostName, sizeof(hostName) - 1) != 0) {
         return std::string();
@@ -36,8 +51,4 @@ std::string LocalIPv4Address() {
     return text;
 }
 
-bool StartSocketLibrary() {
-    return true;
-}
-
-void StopSocketLibrary() {}
+#endif

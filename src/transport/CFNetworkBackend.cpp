@@ -1,5 +1,9 @@
-// The Mac backend of the exchange: CFNetwork's HTTP stream. The stream parses the answer's
-// header as it reads, so Send makes the first read and keeps what it brought for Read.
+// The Mac backend: CFNetwork's HTTP stream. The stream parses the answer's header as it reads,
+// so Send makes the first read and keeps what it brought for Read.
+#include "transport/HttpBackend.h"
+
+#ifdef PGV_HAVE_CFNETWORK
+
 #include <CFNetwork/CFNetwork.h>
 #include <CoreFoundation/CoreFoundation.h>
 
@@ -8,7 +12,7 @@
 #include <cstring>
 #include <type_traits>
 
-#include "transport/HttpSession.h"
+#include "log/Log.h"
 
 // Apple has deprecated CFNetwork's HTTP stream since macOS 10.11 in favour of NSURLSession, an
 // Objective-C API; the stream still ships and is the C interface this plug-in is built on, so
@@ -47,14 +51,11 @@ bool CopyText(CFStringRef string, std::string& text) {
     return true;
 }
 
-class CCFNetworkHttpSession : public CUrlHttpSession {
+class CCFNetworkBackend : public IHttpBackend {
 public:
-    CCFNetworkHttpSession() : m_Mode(MakeString(kRunLoopMode)) {}
+    CCFNetworkBackend() : m_Mode(MakeString(kRunLoopMode)) {}
 
-    bool SetUrl(const std::string& url) override;
-    bool CreateRequest(const char* method) override;
-    void SetHeader(const std::string& name, const std::string& value) override;
-    bool CreateStream(const std::string& body, int timeoutSeconds) override;
+    bool Prepare(const SWireRequest& request, Log& log) override;
     bool Send() override;
     bool QueryStatusCode(std::string& code) override;
     bool QueryContentLength(std::string& length) override;
@@ -78,47 +79,48 @@ private:
     bool m_Ended = false;
 };
 
-bool CCFNetworkHttpSession::SetUrl(const std::string& url) {
-    const Owned<CFStringRef> text = MakeString(url);
-    m_Url.reset(text ? CFURLCreateWithString(kCFAllocatorDefault, text.get(), nullptr) : nullptr);
-    return m_Url != nullptr;
-}
-
-bool CCFNetworkHttpSession::CreateRequest(const char* method) {
-    const Owned<CFStringRef> text = MakeString(method);
-    m_Request.reset(text ? CFHTTPMessageCreateRequest(kCFAllocatorDefault, text.get(), m_Url.get(),
-                                                      kCFHTTPVersion1_1)
-                         : nullptr);
-    return m_Request != nullptr;
-}
-
-void CCFNetworkHttpSession::SetHeader(const std::string& name, const std::string& value) {
-    const Owned<CFStringRef> field = MakeString(name);
-    const Owned<CFStringRef> text = MakeString(value);
-    if (field && text) {
-        CFHTTPMessageSetHeaderFieldValue(m_Request.get(), field.get(), text.get());
+// The Mac plug-in's steps before it opens the connection: the message, its header fields (each
+// logged as it is set), its body, then the stream that carries it.
+bool CCFNetworkBackend::Prepare(const SWireRequest& request, Log& log) {
+    const Owned<CFStringRef> urlText = MakeString(request.url);
+    m_Url.reset(urlText ? CFURLCreateWithString(kCFAllocatorDefault, urlText.get(), nullptr)
+                        : nullptr);
+    const Owned<CFStringRef> method = MakeString(request.method);
+    if (m_Url && method) {
+        const bool http10 = std::strcmp(request.version, "HTTP/1.0") == 0;
+        m_Request.reset(CFHTTPMessageCreateRequest(kCFAllocatorDefault, method.get(), m_Url.get(),
+                                                   http10 ? kCFHTTPVersion1_0 : kCFHTTPVersion1_1));
     }
-}
-
-bool CCFNetworkHttpSession::CreateStream(const std::string& body, int timeoutSeconds) {
+    if (!m_Request) {
+        log.Write("Error creating HTTPMessageRequest");
+        return false;
+    }
+    for (const SHttpHeader& header : request.headers) {
+        log.Write("Name=%s-Value=%s", header.name.c_str(), header.value.c_str());
+        const Owned<CFStringRef> field = MakeString(header.name);
+        const Owned<CFStringRef> value = MakeString(header.value);
+        if (field && value) {
+            CFHTTPMessageSetHeaderFieldValue(m_Request.get(), field.get(), value.get());
+        }
+    }
     const Owned<CFDataRef> data(CFDataCreate(kCFAllocatorDefault,
-                                             reinterpret_cast<const UInt8*>(body.data()),
-                                             static_cast<CFIndex>(body.size())));
-    if (!data) {
-        return false;
+                                             reinterpret_cast<const UInt8*>(request.body.data()),
+                                             static_cast<CFIndex>(request.body.size())));
+    if (data) {
+        CFHTTPMessageSetBody(m_Request.get(), data.get());
+        m_Stream.reset(CFReadStreamCreateForHTTPRequest(kCFAllocatorDefault, m_Request.get()));
     }
-    CFHTTPMessageSetBody(m_Request.get(), data.get());
-    m_Stream.reset(CFReadStreamCreateForHTTPRequest(kCFAllocatorDefault, m_Request.get()));
     if (!m_Stream || !m_Mode) {
+        log.Write("Error creating HTTPMessageRequest stream");
         return false;
     }
-    m_HasDeadline = timeoutSeconds > 0;
-    m_Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+    m_HasDeadline = request.timeoutSeconds > 0;
+    m_Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(request.timeoutSeconds);
     CFReadStreamScheduleWithRunLoop(m_Stream.get(), CFRunLoopGetCurrent(), m_Mode.get());
     return true;
 }
 
-bool CCFNetworkHttpSession::WaitUntilReadable() {
+bool CCFNetworkBackend::WaitUntilReadable() {
     const auto limit = m_HasDeadline ? m_Deadline : std::chrono::steady_clock::now() + kDefaultWait;
     for (;;) {
         if (CFReadStreamHasBytesAvailable(m_Stream.get())) {
@@ -136,7 +138,7 @@ bool CCFNetworkHttpSession::WaitUntilReadable() {
     }
 }
 
-bool CCFNetworkHttpSession::Send() {
+bool CCFNetworkBackend::Send() {
     if (!CFReadStreamOpen(m_Stream.get()) || !WaitUntilReadable()) {
         return false;
     }
@@ -153,19 +155,19 @@ bool CCFNetworkHttpSession::Send() {
     return m_Response != nullptr;
 }
 
-bool CCFNetworkHttpSession::QueryStatusCode(std::string& code) {
+bool CCFNetworkBackend::QueryStatusCode(std::string& code) {
     code = std::to_string(CFHTTPMessageGetResponseStatusCode(m_Response.get()));
     return true;
 }
 
-bool CCFNetworkHttpSession::QueryContentLength(std::string& length) {
+bool CCFNetworkBackend::QueryContentLength(std::string& length) {
     const Owned<CFStringRef> field = MakeString("Content-Length");
     const Owned<CFStringRef> value(
         field ? CFHTTPMessageCopyHeaderFieldValue(m_Response.get(), field.get()) : nullptr);
     return value && CopyText(value.get(), length);
 }
 
-long CCFNetworkHttpSession::Read(char* buffer, size_t size) {
+long CCFNetworkBackend::Read(char* buffer, size_t size) {
     if (m_FirstReadPosition < m_FirstRead.size()) {
         const size_t count = std::min(size, m_FirstRead.size() - m_FirstReadPosition);
         std::memcpy(buffer, m_FirstRead.data() + m_FirstReadPosition, count);
@@ -182,7 +184,7 @@ long CCFNetworkHttpSession::Read(char* buffer, size_t size) {
                             static_cast<CFIndex>(size));
 }
 
-void CCFNetworkHttpSession::Close() {
+void CCFNetworkBackend::Close() {
     m_Response.reset();
     if (m_Stream) {
         CFReadStreamUnscheduleFromRunLoop(m_Stream.get(), CFRunLoopGetCurrent(), m_Mode.get());
@@ -195,6 +197,8 @@ void CCFNetworkHttpSession::Close() {
 
 }  // namespace
 
-std::unique_ptr<CUrlHttpSession> CreateUrlHttpSession() {
-    return std::make_unique<CCFNetworkHttpSession>();
+std::unique_ptr<IHttpBackend> CreateCFNetworkBackend() {
+    return std::make_unique<CCFNetworkBackend>();
 }
+
+#endif

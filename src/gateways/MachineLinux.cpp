@@ -1,5 +1,0 @@
-#include "gateways/Machine.h"
-
-const char* OperatingSystemName() {
-    return "Linux";
-}

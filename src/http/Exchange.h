@@ -1,0 +1,39 @@
+// What a gateway asks of the network and what comes back: one HTTPS request, and the answer's
+// body or the reason there is none. The gateway base class builds the request and hands it to the
+// exchange it was given; which exchange that is, the platform decides. Neither side sees the other.
+#ifndef PAYGROVE_HTTP_EXCHANGE_H
+#define PAYGROVE_HTTP_EXCHANGE_H
+
+#include <string>
+#include <vector>
+
+class Log;
+
+// The failure of anything that goes wrong outside the exchange's own steps.
+inline constexpr char kUnknownSystemFailure[] = "Unknown System Failure";
+
+struct SHttpRequest {
+    bool post = false;  // the body is sent with POST; without it, a GET
+    // The whole URL; a GET's request text is already its end.
+    std::string url;
+    // The gateway's own header lines, "Name: value", in the order they are sent.
+    std::vector<std::string> headerLines;
+    std::string body;
+    // Seconds that bound the whole exchange; 0 or less keeps the platform's bounded defaults.
+    int timeoutSeconds = 0;
+};
+
+struct SHttpOutcome {
+    bool ok = false;
+    // The answer's body up to its first zero byte, or the failure's text.
+    std::string text;
+};
+
+class IExchange {
+public:
+    virtual ~IExchange() = default;
+    // One exchange, its progress logged to `log`. Never throws.
+    virtual SHttpOutcome Perform(const SHttpRequest& request, Log& log) = 0;
+};
+
+#endif

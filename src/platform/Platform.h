@@ -1,0 +1,32 @@
+// What the plug-in needs of the system it runs on besides the exchange's own calls: the exchange
+// this build makes, the machine's address and name for a gateway, the folder the plug-in lies in,
+// and the socket library's start and stop.
+#ifndef PAYGROVE_PLATFORM_PLATFORM_H
+#define PAYGROVE_PLATFORM_PLATFORM_H
+
+#include <memory>
+#include <string>
+
+#include "http/Exchange.h"
+
+// The HTTPS exchange of this build's platform.
+std::shared_ptr<IExchange> CreatePlatformExchange();
+
+// The operating system's name as the Payflow gateway is told it.
+const char* OperatingSystemName();
+
+// The machine's IPv4 address in dotted-decimal form; empty when it cannot be told.
+std::string LocalIPv4Address();
+
+// The folder that holds the plug-in file, ending in its separator; empty when it cannot be told.
+// `instance` is what the host hands the plug-in at start-up: its module on Windows, its bundle
+// on the Mac.
+std::string PluginFolder(const void* instance);
+
+// Windows answers no network question before its socket library is started, so the plug-in
+// starts it once at start-up and stops it at shut-down; elsewhere there is nothing to start.
+// StopSocketLibrary only after a StartSocketLibrary that returned true.
+bool StartSocketLibrary();
+void StopSocketLibrary();
+
+#endif
