@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "gateway/NormalisedResults.h"
 #include "log/Log.h"
 
 typedef std::map<std::string, std::string> StringMap;
@@ -36,6 +37,9 @@ public:
     virtual ~CAuthBase();
     virtual int SetParameters(const char* text);
     virtual bool Send(int timeout, std::string& response);
+    // Where the answer keeps its status and the other normalised values. A gateway without a
+    // table of its own reads every answer as an error.
+    virtual const SResultTable& GetResultTable();
 
     static int ParseParams(const char* text, StringMap& into, char separator, bool lowerCaseNames);
     static void StripWS(std::string& text);
@@ -47,6 +51,8 @@ public:
 
     StringMap m_Params;
     StringMap m_Results;
+    // The "pgv." names of the last transaction; empty before its send and after Clear.
+    StringMap m_Normalised;
     Log m_Log;
 
 protected:
