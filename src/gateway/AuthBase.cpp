@@ -17,6 +17,11 @@ void CAuthBase::GetCustomHeaders(std::vector<std::string>& headers) {
     headers.clear();
 }
 
+const SResultTable& CAuthBase::GetResultTable() {
+    static const SResultTable kNoTable = {};
+    return kNoTable;
+}
+
 int CAuthBase::SetParameters(const char* text) {
     return ParseParams(text, m_Params, '|', false);
 }
@@ -60,6 +65,7 @@ void CAuthBase::StripWS(std::string& text) {
 void CAuthBase::Clear() {
     m_Params.clear();
     m_Results.clear();
+    m_Normalised.clear();
 }
 
 void CAuthBase::SetExchange(std::shared_ptr<IExchange> exchange) {
@@ -128,7 +134,12 @@ void CAuthBase::CreateResultsField() {
 
 void CAuthBase::GetResponseFieldValue(const char* name, std::string& value) {
     const std::string key = LowerCase(name ? name : "");
-    if (auto result = m_Results.find(key); result != m_Results.end()) {
+    // The normalised names are the plug-in's own: a gateway field or a parameter of that name
+    // never stands in for one, not even before the first send.
+    if (IsNormalisedName(key)) {
+        const auto normalised = m_Normalised.find(key);
+        value = normalised == m_Normalised.end() ? kNoResult : normalised->second;
+    } else if (auto result = m_Results.find(key); result != m_Results.end()) {
         value = result->second;
     } else if (auto param = m_Params.find(key); param != m_Params.end()) {
         value = param->second;

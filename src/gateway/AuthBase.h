@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "gateway/NormalisedResults.h"
 #include "http/Exchange.h"
 #include "log/Log.h"
 
@@ -40,6 +41,9 @@ public:
     virtual ~CAuthBase();
     virtual int SetParameters(const char* text);
     virtual bool Send(int timeout, std::string& response);
+    // Where the answer keeps its status and the other normalised values. A gateway without a
+    // table of its own reads every answer as an error.
+    virtual const SResultTable& GetResultTable();
 
     static int ParseParams(const char* text, StringMap& into, char separator, bool lowerCaseNames);
     static void StripWS(std::string& text);
@@ -51,6 +55,8 @@ public:
 
     StringMap m_Params;
     StringMap m_Results;
+    // The "pgv." names of the last transaction; empty before its send and after Clear.
+    StringMap m_Normalised;
     Log m_Log;
 
 protected:

@@ -24,6 +24,15 @@ private:
     Log& m_Log;
 };
 
+void WriteResults(Log& log, const char* heading, const StringMap& results) {
+    log.Write("");
+    log.Write("%s", heading);
+    CLogIndent indent(log);
+    for (const auto& [name, value] : results) {
+        log.Write("%s=%s", name.c_str(), value.c_str());
+    }
+}
+
 }  // namespace
 
 std::string CAuthBase::BuildRequest(int flags) {
@@ -64,6 +73,7 @@ bool CAuthBase::Send(int timeout, std::string& /*response*/) {
     m_Log.Write("");
 
     m_Results.clear();
+    m_Normalised.clear();
     std::string response;
     const bool ok = Authorize(request.c_str(), timeout, response);
     // A parser that gives up on the answer fails the transaction; the log still gets the
@@ -73,21 +83,18 @@ bool CAuthBase::Send(int timeout, std::string& /*response*/) {
         try {
             ParseResults(response);
             m_Results[kResultAll] = response;
+            m_Normalised = NormalisedFields(ReadNormalised(GetResultTable(), m_Results, response));
         } catch (...) {
             parseFailure = std::current_exception();
+            m_Normalised = NormalisedFields(FailedNormalised(std::string()));
         }
     } else {
         m_Results[kResultError] = response;
+        m_Normalised = NormalisedFields(FailedNormalised(response));
     }
 
-    m_Log.Write("");
-    m_Log.Write("--Results");
-    {
-        CLogIndent indent(m_Log);
-        for (const auto& [name, value] : m_Results) {
-            m_Log.Write("%s=%s", name.c_str(), value.c_str());
-        }
-    }
+    WriteResults(m_Log, "--Results", m_Results);
+    WriteResults(m_Log, "--Normalised results", m_Normalised);
     if (parseFailure) {
         std::rethrow_exception(parseFailure);
     }

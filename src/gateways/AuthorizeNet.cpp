@@ -82,6 +82,25 @@ const char* const kCardPresentLayout[] = {
     nullptr,
 };
 
+// The response codes of the AIM and card-present guides.
+const SStatusCode kResponseCodes[] = {
+    {"1", EStatus::Approved}, {"2", EStatus::Declined},  {"3", EStatus::Error},
+    {"4", EStatus::Review},   {nullptr, EStatus::Error},
+};
+
+// The two layouts name the same fields, but for the card code's result.
+const SResultTable kStandardResults = {
+    "AUTHNET",
+    {"x_response_code", kResponseCodes, '\0'},
+    {"x_trans_id", "x_auth_code", "x_response_reason_text", "x_avs_code", "x_cvv2_resp_code"},
+};
+
+const SResultTable kCardPresentResults = {
+    "AUTHNET",
+    {"x_response_code", kResponseCodes, '\0'},
+    {"x_trans_id", "x_auth_code", "x_response_reason_text", "x_avs_code", "x_credit_card_response"},
+};
+
 std::string EndpointUrl(EGatewayHost host) {
     return std::string("https://") + GatewayHost(host) + kPath;
 }
@@ -111,6 +130,10 @@ const char* CAuthAuthorizeNet::GetURL() {
         return kLive.c_str();
     }
     return m_IsTestAccount ? kTest.c_str() : kCardPresent.c_str();
+}
+
+const SResultTable& CAuthAuthorizeNet::GetResultTable() {
+    return m_IsCardPresent ? kCardPresentResults : kStandardResults;
 }
 
 int CAuthAuthorizeNet::GetRequestFlags() {

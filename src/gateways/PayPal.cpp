@@ -9,6 +9,35 @@ namespace {
 constexpr char kTestAccount[] = "test_account";
 constexpr char kRequestIdParameter[] = "X-VPS-REQUEST-ID";
 
+// The RESULT values of the Payflow guides for card transactions. 126 is authorised but held by
+// the fraud filters until the merchant accepts it; 127 was not screened by them. Declines: by the
+// issuer (12), a referral for a voice authorisation (13), a failed address or card code check
+// (112, 114), the merchant's own rules or filters (117, 125), or the merchant after a review
+// (128). Every other value, negative ones included, is an error.
+const SStatusCode kResultCodes[] = {
+    {"0", EStatus::Approved},   {"12", EStatus::Declined},  {"13", EStatus::Declined},
+    {"112", EStatus::Declined}, {"114", EStatus::Declined}, {"117", EStatus::Declined},
+    {"125", EStatus::Declined}, {"126", EStatus::Review},   {"127", EStatus::Review},
+    {"128", EStatus::Declined}, {nullptr, EStatus::Error},
+};
+
+// The address check comes as two letters, street and zip, which read together as one result.
+void JoinAddressChecks(const std::map<std::string, std::string>& results, const std::string&,
+                       SNormalised& normalised) {
+    for (const char* name : {"avsaddr", "avszip"}) {
+        if (const auto check = results.find(name); check != results.end()) {
+            normalised.avs += check->second;
+        }
+    }
+}
+
+const SResultTable kResults = {
+    "PAYPAL",
+    {"result", kResultCodes, '&'},
+    {"pnref", "authcode", "respmsg", nullptr, "cvv2match"},
+    &JoinAddressChecks,
+};
+
 // The length of a tagged name such as "NAME[12]", or -1 when the name carries no tag.
 long LengthTag(const std::string& name, std::string& untagged) {
     if (name.size() < 3 || name.back() != ']') {
@@ -58,6 +87,10 @@ const char* CPayPal::GetURL() {
     static const std::string kTest =
         std::string("https://") + GatewayHost(EGatewayHost::PayflowTest);
     return m_IsTestAccount ? kTest.c_str() : kLive.c_str();
+}
+
+const SResultTable& CPayPal::GetResultTable() {
+    return kResults;
 }
 
 int CPayPal::GetRequestFlags() {

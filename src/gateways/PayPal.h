@@ -20,6 +20,7 @@ public:
     bool ParseResults(std::string& response) override;
     ~CPayPal() override;
     int SetParameters(const char* text) override;
+    const SResultTable& GetResultTable() override;
 
     bool m_IsTestAccount;
     std::string m_RequestId;

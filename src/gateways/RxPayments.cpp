@@ -22,6 +22,43 @@ const SEndpoint kEndpoints[] = {
     {"AUTH_REFUND", "/secure/rxrefund?"},
 };
 
+// RxPayments publishes no list of its codes. Its answer holds either a <success> element, whose
+// text is "true", or a <code> element with an error message; the codes are those its test
+// processor answers: E12 declines the card, E01 to E07 refuse the request.
+const SStatusCode kErrorCodes[] = {
+    {"E12", EStatus::Declined}, {"E01", EStatus::Error}, {"E02", EStatus::Error},
+    {"E03", EStatus::Error},    {"E04", EStatus::Error}, {"E05", EStatus::Error},
+    {"E06", EStatus::Error},    {"E07", EStatus::Error}, {nullptr, EStatus::Error},
+};
+
+size_t Occurrences(const std::string& text, const std::string& tag) {
+    size_t count = 0;
+    for (size_t at = text.find(tag); at != std::string::npos; at = text.find(tag, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+// The parsed "success" says only whether the element is there; the answer says what it holds.
+// An answer with neither element, or with more than one of them, says nothing certain.
+void ReadSuccessElement(const std::map<std::string, std::string>&, const std::string& answer,
+                        SNormalised& normalised) {
+    const size_t successes = Occurrences(answer, "<success>");
+    if (successes + Occurrences(answer, "<code>") != 1) {
+        normalised.status = EStatus::Error;
+    } else if (successes == 1) {
+        normalised.status =
+            ExtractValueFromXML(answer, "<success>") == "true" ? EStatus::Approved : EStatus::Error;
+    }
+}
+
+const SResultTable kResults = {
+    "RXPAY",
+    {"code", kErrorCodes, '\0'},
+    {"transaction", "confirmation", "errormessage", nullptr, nullptr},
+    &ReadSuccessElement,
+};
+
 const std::string& EndpointUrl(size_t index) {
     static const std::array<std::string, std::size(kEndpoints)> kUrls = [] {
         std::array<std::string, std::size(kEndpoints)> urls;
@@ -65,6 +102,10 @@ const char* CRxPay::GetURL() {
         }
     }
     return nullptr;
+}
+
+const SResultTable& CRxPay::GetResultTable() {
+    return kResults;
 }
 
 int CRxPay::GetRequestFlags() {

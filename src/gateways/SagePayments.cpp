@@ -34,6 +34,22 @@ const SField kSettlementLayout[] = {
     {40, 6, "batch item count"},  {46, 12, "batch net"},  {58, 10, "reference"},
 };
 
+// The approval indicator of the bankcard and settlement answers: approved, declined by the
+// front end, rejected by the gateway.
+const SStatusCode kApprovalIndicators[] = {
+    {"A", EStatus::Approved},
+    {"E", EStatus::Declined},
+    {"X", EStatus::Error},
+    {nullptr, EStatus::Error},
+};
+
+// A settlement answer has no code, card check or address check: those read empty.
+const SResultTable kResults = {
+    "SAGE",
+    {"approval indicator", kApprovalIndicators, '\0'},
+    {"reference", "code", kMessage, "avs indicator", "cvv indicator"},
+};
+
 std::string Url(const char* query) {
     return std::string("https://") + GatewayHost(EGatewayHost::SagePayments) + kPath + query;
 }
@@ -54,6 +70,10 @@ const char* CSage::GetURL() {
     static const std::string kTransactionUrl = Url(kTransactionQuery);
     static const std::string kSettlementUrl = Url(kSettlementQuery);
     return m_IsSettlement ? kSettlementUrl.c_str() : kTransactionUrl.c_str();
+}
+
+const SResultTable& CSage::GetResultTable() {
+    return kResults;
 }
 
 int CSage::GetRequestFlags() {

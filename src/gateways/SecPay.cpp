@@ -12,6 +12,34 @@ constexpr char kMessage[] = "message";
 constexpr char kApproved[] = "Approved";
 constexpr char kValid[] = "valid";
 
+// The "code" values of ValCard: authorised, not authorised, a problem reaching the bank, refused
+// as fraud. A refusal by one of the gateway's own checks before the bank ("P:" and the check's
+// letter) is an error like any code not listed.
+const SStatusCode kCodes[] = {
+    {"A", EStatus::Approved}, {"N", EStatus::Declined},  {"C", EStatus::Error},
+    {"F", EStatus::Declined}, {nullptr, EStatus::Error},
+};
+
+// The answer says twice whether it is an approval, in "valid" and in "code"; only an answer
+// whose two say the same is read by its code.
+void MatchValidToCode(const std::map<std::string, std::string>& results, const std::string& answer,
+                      SNormalised& normalised) {
+    const auto valid = results.find(kValid);
+    const bool approved = normalised.status == EStatus::Approved;
+    if (valid == results.end() || CountPairs(answer, '&', kValid) != 1 ||
+        !((valid->second == "true" && approved) || (valid->second == "false" && !approved))) {
+        normalised.status = EStatus::Error;
+    }
+}
+
+// One result carries both checks, the address and the card code: "ALL MATCH" and the like.
+const SResultTable kResults = {
+    "SECPAY",
+    {"code", kCodes, '&'},
+    {kTransactionId, "auth_code", kMessage, "cv2avs", "cv2avs"},
+    &MatchValidToCode,
+};
+
 bool IsControl(char c) {
     const auto byte = static_cast<unsigned char>(c);
     return byte < 0x20 || byte == 0x7F;
@@ -31,6 +59,10 @@ const char* CAuthSecPay::GetURL() {
     static const std::string kUrl =
         std::string("https://") + GatewayHost(EGatewayHost::SecPay) + kPath;
     return kUrl.c_str();
+}
+
+const SResultTable& CAuthSecPay::GetResultTable() {
+    return kResults;
 }
 
 int CAuthSecPay::GetRequestFlags() {

@@ -15,7 +15,8 @@ TEST(AuthorizeNetEndToEnd, ApprovalAsSentAndAsRead) {
         kMerchant + "|x_type=AUTH_CAPTURE|x_amount=1.00|x_card_num=4111111111111111|"
                     "x_exp_date=1230|x_company=Widgets, Inc|x_first_name=J\xC3\xA9r\xC3\xB4me",
         {"x_response_code", "X_Auth_Code", "x_trans_id", "x_company", "x_first_name",
-         "x_response_reason_text", "x_account_number", "x_card_type"}));
+         "x_response_reason_text", "x_account_number", "x_card_type", "pgv.status",
+         "pgv.transaction_id"}));
     ASSERT_EQ(run.exitCode, 0) << run.errors;
     EXPECT_EQ(Json(run.lines.front()), Json(R"({"startup":51})"));
     EXPECT_EQ(run.Call(3),
@@ -28,6 +29,8 @@ TEST(AuthorizeNetEndToEnd, ApprovalAsSentAndAsRead) {
     EXPECT_EQ(run.Result(kFirstResult + 5), "This transaction has been approved.");
     EXPECT_EQ(run.Result(kFirstResult + 6), "XXXX1111");
     EXPECT_EQ(run.Result(kFirstResult + 7), "Visa");
+    EXPECT_EQ(run.Result(kFirstResult + 8), "approved");
+    EXPECT_EQ(run.Result(kFirstResult + 9), run.Result(kFirstResult + 2));
     EXPECT_EQ(Json(run.lines.back()), Json(R"({"shutdown":true})"));
 
     // The host hands the plug-in its native bytes: the ANSI code page's on Windows (1252 here),
@@ -54,23 +57,27 @@ TEST(AuthorizeNetEndToEnd, DeclinesAndErrorsAreAnswersNotFailures) {
         const char* extra;
         const char* code;
         const char* reasonCode;
+        const char* status;
     };
     const SCase cases[] = {
-        {"4222222222222", "2.00", "", "2", "2"},
-        {"4111111111111111", "5.00", "|x_zip=46282", "2", "2"},
-        {"4111111111111112", "5.00", "", "3", "6"},
-        {"4111111111111111", "0", "", "3", "5"},
+        {"4222222222222", "2.00", "", "2", "2", "declined"},
+        {"4111111111111111", "5.00", "|x_zip=46282", "2", "2", "declined"},
+        {"4111111111111112", "5.00", "", "3", "6", "error"},
+        {"4111111111111111", "0", "", "3", "5", "error"},
     };
     for (const SCase& c : cases) {
-        const SHostRun run = RunHost(
-            TransactionScript("AUTHNET",
-                              kMerchant + "|x_amount=" + c.amount + "|x_card_num=" + c.card +
-                                  "|x_exp_date=12/30" + c.extra,
-                              {"x_response_code", "x_response_reason_code", "x_auth_code"}));
+        const SHostRun run =
+            RunHost(TransactionScript("AUTHNET",
+                                      kMerchant + "|x_amount=" + c.amount +
+                                          "|x_card_num=" + c.card + "|x_exp_date=12/30" + c.extra,
+                                      {"x_response_code", "x_response_reason_code", "x_auth_code",
+                                       "x_trans_id", "pgv.status", "pgv.transaction_id"}));
         EXPECT_EQ(run.Result(3), "1") << c.card;
         EXPECT_EQ(run.Result(kFirstResult), c.code) << c.card;
         EXPECT_EQ(run.Result(kFirstResult + 1), c.reasonCode) << c.card;
         EXPECT_EQ(run.Result(kFirstResult + 2), "Error - no result obtained") << c.card;
+        EXPECT_EQ(run.Result(kFirstResult + 4), c.status) << c.card;
+        EXPECT_EQ(run.Result(kFirstResult + 5), run.Result(kFirstResult + 3)) << c.card;
     }
 }
 
@@ -95,12 +102,17 @@ TEST(AuthorizeNetEndToEnd, EachEndpointIsReached) {
     for (const SCase& c : cases) {
         const size_t before = ReceivedRequests().size();
         const SHostRun run =
-            RunHost(TransactionScript(c.portal, c.parameters, {c.firstField, "x_response_code"}));
+            RunHost(TransactionScript(c.portal, c.parameters,
+                                      {c.firstField, "x_response_code", "x_trans_id", "pgv.status",
+                                       "pgv.transaction_id", "pgv.gateway"}));
         const std::vector<SReceivedRequest> requests = RequestsSince(before);
         ASSERT_EQ(requests.size(), 1u) << c.host;
         EXPECT_THAT(requests[0].headers, ::testing::Contains(std::string("Host: ") + c.host));
         EXPECT_EQ(requests[0].requestLine.find("test_account"), std::string::npos);
         EXPECT_EQ(run.Result(kFirstResult + 1), "1") << c.host << ": " << *run.Result(kFirstResult);
+        EXPECT_EQ(run.Result(kFirstResult + 3), "approved") << c.host;
+        EXPECT_EQ(run.Result(kFirstResult + 4), run.Result(kFirstResult + 2)) << c.host;
+        EXPECT_EQ(run.Result(kFirstResult + 5), "AUTHNET") << c.portal;
     }
 }
 
@@ -109,11 +121,14 @@ TEST(AuthorizeNetEndToEnd, CardPresentAnswerUsesItsOwnLayout) {
         "AUTHNET",
         kMerchant + "|x_cpversion=1.0|x_market_type=2|x_device_type=4|x_amount=9.99|"
                     "x_card_num=5424000000000015|x_exp_date=1230|x_user_ref=till 4",
-        {"x_version", "x_response_code", "x_trans_id", "x_user_reference", "x_avs_code"}));
+        {"x_version", "x_response_code", "x_trans_id", "x_user_reference", "x_avs_code",
+         "pgv.status", "pgv.transaction_id"}));
     EXPECT_EQ(run.Result(kFirstResult), "1.0");
     EXPECT_EQ(run.Result(kFirstResult + 1), "1");
     EXPECT_THAT(*run.Result(kFirstResult + 2), ::testing::MatchesRegex("[0-9]{10}"));
     EXPECT_EQ(run.Result(kFirstResult + 3), "till 4");
+    EXPECT_EQ(run.Result(kFirstResult + 5), "approved");
+    EXPECT_EQ(run.Result(kFirstResult + 6), run.Result(kFirstResult + 2));
 }
 
 TEST(AuthorizeNetEndToEnd, TransactionLogHoldsNoCardData) {
@@ -158,6 +173,21 @@ TEST(AuthorizeNetEndToEnd, TransactionLogHoldsNoCardData) {
                                      "Closed connection\n\n--Results\n  all=\\|1\\|,")));
     EXPECT_NE(log.find(LogLineEnds("\n  x_trans_id=" + transId + "\n")), std::string::npos);
     EXPECT_NE(log.find(LogLineEnds("\n  x_auth_code=" + authCode + "\n")), std::string::npos);
+    const std::string normalised = LogLineEnds(
+        "\n--Normalised results\n"
+        "  pgv.approved=1\n"
+        "  pgv.auth_code=" +
+        authCode +
+        "\n"
+        "  pgv.avs=Y\n"
+        "  pgv.cvv=M\n"
+        "  pgv.gateway=AUTHNET\n"
+        "  pgv.message=This transaction has been approved.\n"
+        "  pgv.status=approved\n"
+        "  pgv.transaction_id=" +
+        transId + "\n");
+    ASSERT_GE(log.size(), normalised.size());
+    EXPECT_EQ(log.substr(log.size() - normalised.size()), normalised) << "the log's last block";
     EXPECT_EQ(log.find("4111"), std::string::npos);
     EXPECT_EQ(log.find("7xKey9000"), std::string::npos);
 }

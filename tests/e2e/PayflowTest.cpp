@@ -13,12 +13,16 @@ TEST(PayflowEndToEnd, SaleAsSentAndAsRead) {
     const SHostRun run = RunHost(TransactionScript(
         "PAYPAL",
         kMerchant + kSale + "|AMT=10.00|COMMENT1=a&b=c|test_account=|X-VPS-REQUEST-ID=e2e-sale-1",
-        {"result", "respmsg", "pnref", "authcode", "RESULT"}));
+        {"result", "respmsg", "pnref", "authcode", "RESULT", "pgv.status", "pgv.transaction_id",
+         "pgv.auth_code"}));
     ASSERT_EQ(run.Result(3), "1") << run.errors;
     EXPECT_EQ(run.Result(kFirstResult), "0");
     EXPECT_EQ(run.Result(kFirstResult + 1), "Approved");
     EXPECT_THAT(*run.Result(kFirstResult + 2), ::testing::MatchesRegex("A[A-Z0-9]{11}"));
     EXPECT_THAT(*run.Result(kFirstResult + 3), ::testing::MatchesRegex("[0-9]{3}PNI"));
+    EXPECT_EQ(run.Result(kFirstResult + 5), "approved");
+    EXPECT_EQ(run.Result(kFirstResult + 6), run.Result(kFirstResult + 2));
+    EXPECT_EQ(run.Result(kFirstResult + 7), run.Result(kFirstResult + 3));
 
     const std::vector<SReceivedRequest> requests = RequestsSince(before);
     ASSERT_EQ(requests.size(), 1u);
@@ -42,11 +46,15 @@ TEST(PayflowEndToEnd, LiveHostDeclineAndTaggedEcho) {
         "PAYPAL",
         kMerchant + kSale +
             "|AMT=1001.00|VERBOSITY=HIGH|BILLTOLASTNAME=& Foo|X-VPS-REQUEST-ID=e2e-decline-1",
-        {"result", "respmsg", "billtolastname", "pnref"}));
+        {"result", "respmsg", "billtolastname", "pnref", "pgv.status", "pgv.transaction_id",
+         "pgv.avs"}));
     EXPECT_EQ(run.Result(kFirstResult), "12");
     EXPECT_EQ(run.Result(kFirstResult + 1), "Declined");
     EXPECT_EQ(run.Result(kFirstResult + 2), "& Foo") << "a value holding & comes length-tagged";
     EXPECT_THAT(*run.Result(kFirstResult + 3), ::testing::MatchesRegex("V[A-Z0-9]{11}"));
+    EXPECT_EQ(run.Result(kFirstResult + 4), "declined");
+    EXPECT_EQ(run.Result(kFirstResult + 5), run.Result(kFirstResult + 3));
+    EXPECT_EQ(run.Result(kFirstResult + 6), "YY");
     const std::vector<SReceivedRequest> requests = RequestsSince(before);
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_THAT(requests[0].headers, ::testing::Contains("Host: payflowpro.paypal.com"));
@@ -57,11 +65,15 @@ TEST(PayflowEndToEnd, ResendUnderTheSameIdIsAnsweredAsDuplicate) {
         TransactionScript("PAYPAL", kMerchant + kSale + "|AMT=3.00|X-VPS-REQUEST-ID=e2e-dup-1",
                           {"pnref", "duplicate"});
     // The same transaction again: the request id survives, so the gateway knows it.
-    script += "PGV_SendTransaction\nPGV_GetResult ( \"pnref\" )\nPGV_GetResult ( \"duplicate\" )\n";
+    script +=
+        "PGV_SendTransaction\nPGV_GetResult ( \"pnref\" )\nPGV_GetResult ( \"duplicate\" )\n"
+        "PGV_GetResult ( \"pgv.status\" )\nPGV_GetResult ( \"pgv.transaction_id\" )\n";
     const SHostRun run = RunHost(script);
     EXPECT_EQ(run.Result(kFirstResult + 1), "Error - no result obtained");
     EXPECT_EQ(run.Result(kFirstResult + 3), run.Result(kFirstResult));
     EXPECT_EQ(run.Result(kFirstResult + 4), "1");
+    EXPECT_EQ(run.Result(kFirstResult + 5), "approved");
+    EXPECT_EQ(run.Result(kFirstResult + 6), run.Result(kFirstResult));
 }
 
 TEST(PayflowEndToEnd, WithoutAnyRequestIdTheHeaderGoesBare) {

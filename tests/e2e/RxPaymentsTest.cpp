@@ -6,8 +6,9 @@
 namespace {
 
 const std::string kMerchant = "rx_merchant=rx1001|rx_password=pa55";
-const std::vector<std::string> kFields = {"success",      "transaction", "confirmation", "code",
-                                          "errormessage", "pairs",       "rx_ipaddress"};
+const std::vector<std::string> kFields = {"success",      "transaction",  "confirmation",
+                                          "code",         "errormessage", "pairs",
+                                          "rx_ipaddress", "pgv.status",   "pgv.transaction_id"};
 
 TEST(RxPaymentsEndToEnd, EachKindOfTransactionReachesItsEndpoint) {
     const std::string card = "|rx_cardnumber=4111111111111111|rx_expdate=1230|rx_amount=12.00";
@@ -16,6 +17,8 @@ TEST(RxPaymentsEndToEnd, EachKindOfTransactionReachesItsEndpoint) {
     ASSERT_EQ(sale.Result(kFirstResult), "1") << sale.errors;
     const std::string transaction = *sale.Result(kFirstResult + 1);
     EXPECT_THAT(transaction, ::testing::MatchesRegex("RX[0-9]{8}"));
+    EXPECT_EQ(sale.Result(kFirstResult + 7), "approved");
+    EXPECT_EQ(sale.Result(kFirstResult + 8), transaction);
 
     struct SCase {
         std::string parameters;
@@ -33,6 +36,8 @@ TEST(RxPaymentsEndToEnd, EachKindOfTransactionReachesItsEndpoint) {
         const SHostRun run = RunHost(TransactionScript("RXPAY", c.parameters, kFields));
         EXPECT_EQ(run.Result(kFirstResult), "1") << c.path << ": " << *run.Result(kFirstResult + 4);
         EXPECT_THAT(*run.Result(kFirstResult + 2), ::testing::MatchesRegex("[A-Z0-9]{6}"));
+        EXPECT_EQ(run.Result(kFirstResult + 7), "approved") << c.path;
+        EXPECT_EQ(run.Result(kFirstResult + 8), run.Result(kFirstResult + 1)) << c.path;
         const std::vector<SReceivedRequest> requests = RequestsSince(before);
         ASSERT_EQ(requests.size(), 1u) << c.path;
         EXPECT_THAT(requests[0].requestLine, ::testing::StartsWith("GET " + c.path + "?"));
@@ -54,15 +59,21 @@ TEST(RxPaymentsEndToEnd, DeclineReadFromTheXml) {
     EXPECT_EQ(run.Result(kFirstResult + 3), "E12");
     EXPECT_EQ(run.Result(kFirstResult + 4), "Card declined");
     EXPECT_EQ(run.Result(kFirstResult + 5), "code=E12,errormessage=Card declined,success=0");
+    EXPECT_EQ(run.Result(kFirstResult + 7), "declined");
+    EXPECT_EQ(run.Result(kFirstResult + 8), "");
 }
 
 TEST(RxPaymentsEndToEnd, UnknownKindFailsWithoutAnExchange) {
     const size_t before = ReceivedRequests().size();
-    const SHostRun run = RunHost(TransactionScript(
-        "RXPAY", kMerchant + "|TRANS_TYPE=auth_capture|rx_amount=1.00", {"error", "success"}));
+    const SHostRun run = RunHost(
+        TransactionScript("RXPAY", kMerchant + "|TRANS_TYPE=auth_capture|rx_amount=1.00",
+                          {"error", "success", "pgv.status", "pgv.message", "pgv.gateway"}));
     EXPECT_EQ(run.Result(3), "Unable to connect to the portal");
     EXPECT_EQ(run.Result(kFirstResult), "Invalid URL");
     EXPECT_EQ(run.Result(kFirstResult + 1), "Error - no result obtained");
+    EXPECT_EQ(run.Result(kFirstResult + 2), "error");
+    EXPECT_EQ(run.Result(kFirstResult + 3), "Invalid URL");
+    EXPECT_EQ(run.Result(kFirstResult + 4), "");
     EXPECT_EQ(RequestsSince(before).size(), 0u);
 }
 

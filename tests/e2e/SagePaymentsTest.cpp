@@ -11,7 +11,8 @@ std::string Merchant(const std::string& id) {
 }
 
 const std::vector<std::string> kTransactionFields = {
-    "approval indicator", "code", "message", "reference", "order number", "recurring indicator"};
+    "approval indicator",  "code",       "message",           "reference", "order number",
+    "recurring indicator", "pgv.status", "pgv.transaction_id"};
 
 TEST(SageEndToEnd, SaleAsSentAndAsRead) {
     const size_t before = ReceivedRequests().size();
@@ -28,6 +29,8 @@ TEST(SageEndToEnd, SaleAsSentAndAsRead) {
     EXPECT_THAT(*run.Result(kFirstResult + 3), ::testing::MatchesRegex("[A-Za-z0-9]{10}"));
     EXPECT_EQ(run.Result(kFirstResult + 4), "ord-1");
     EXPECT_EQ(run.Result(kFirstResult + 5), "0");
+    EXPECT_EQ(run.Result(kFirstResult + 6), "approved");
+    EXPECT_EQ(run.Result(kFirstResult + 7), run.Result(kFirstResult + 3));
 
     const std::vector<SReceivedRequest> requests = RequestsSince(before);
     ASSERT_EQ(requests.size(), 1u);
@@ -46,6 +49,8 @@ TEST(SageEndToEnd, DeclineAndSecurityViolation) {
         "SAGE", Merchant("222222222222") + card + "|T_amt=0.50", kTransactionFields));
     EXPECT_EQ(declined.Result(kFirstResult), "E");
     EXPECT_EQ(declined.Result(kFirstResult + 2), "DECLINED");
+    EXPECT_EQ(declined.Result(kFirstResult + 6), "declined");
+    EXPECT_EQ(declined.Result(kFirstResult + 7), declined.Result(kFirstResult + 3));
 
     const SHostRun refused =
         RunHost(TransactionScript("SAGE", "M_key=K3Y" + card + "|T_amt=5.00", kTransactionFields));
@@ -53,6 +58,7 @@ TEST(SageEndToEnd, DeclineAndSecurityViolation) {
     EXPECT_EQ(refused.Result(kFirstResult + 1), "911911");
     EXPECT_EQ(refused.Result(kFirstResult + 2), "SECURITY VIOLATION");
     EXPECT_EQ(refused.Result(kFirstResult + 4), "");
+    EXPECT_EQ(refused.Result(kFirstResult + 6), "error");
 }
 
 TEST(SageEndToEnd, SettlementClosesTheBatch) {
@@ -62,8 +68,9 @@ TEST(SageEndToEnd, SettlementClosesTheBatch) {
     RunHost(TransactionScript("SAGE", merchant + card + "|T_amt=2.50", {}));
 
     const size_t before = ReceivedRequests().size();
-    const std::vector<std::string> fields = {"approval indicator", "batch number", "message",
-                                             "batch item count",   "batch net",    "reference"};
+    const std::vector<std::string> fields = {"approval indicator", "batch number",      "message",
+                                             "batch item count",   "batch net",         "reference",
+                                             "pgv.status",         "pgv.transaction_id"};
     const SHostRun settled =
         RunHost(TransactionScript("SAGE", merchant + "|trans_type=settlement", fields));
     EXPECT_EQ(settled.Result(kFirstResult), "A");
@@ -71,6 +78,8 @@ TEST(SageEndToEnd, SettlementClosesTheBatch) {
     EXPECT_EQ(settled.Result(kFirstResult + 2), "BATCH ACCEPTED");
     EXPECT_EQ(settled.Result(kFirstResult + 3), "000002");
     EXPECT_EQ(settled.Result(kFirstResult + 4), "000000012.50");
+    EXPECT_EQ(settled.Result(kFirstResult + 6), "approved");
+    EXPECT_EQ(settled.Result(kFirstResult + 7), settled.Result(kFirstResult + 5));
     const std::vector<SReceivedRequest> requests = RequestsSince(before);
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].requestLine, "POST /cgi-bin/eftBankcard.dll?settlement " + HttpVersion());

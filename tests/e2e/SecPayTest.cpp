@@ -14,7 +14,8 @@ TEST(SecPayEndToEnd, ApprovalAsSentAndAsRead) {
     const long long sentAfter = std::time(nullptr);
     const SHostRun run = RunHost(TransactionScript(
         "SECPAY", kMerchant + "|amount=50.00|card_no=4444333322221111|expiry=1230|cv2=123",
-        {"valid", "code", "auth_code", "message", "trans_id", "cv2avs", "all"}));
+        {"valid", "code", "auth_code", "message", "trans_id", "cv2avs", "all", "pgv.status",
+         "pgv.transaction_id", "pgv.avs"}));
     const long long sentBefore = std::time(nullptr);
     ASSERT_EQ(run.Result(3), "1") << run.errors;
     EXPECT_EQ(run.Result(kFirstResult), "true");
@@ -22,6 +23,9 @@ TEST(SecPayEndToEnd, ApprovalAsSentAndAsRead) {
     EXPECT_EQ(run.Result(kFirstResult + 2), "9999");
     EXPECT_EQ(run.Result(kFirstResult + 3), "TEST AUTH");
     EXPECT_EQ(run.Result(kFirstResult + 5), "ALL MATCH");
+    EXPECT_EQ(run.Result(kFirstResult + 7), "approved");
+    EXPECT_EQ(run.Result(kFirstResult + 8), run.Result(kFirstResult + 4));
+    EXPECT_EQ(run.Result(kFirstResult + 9), "ALL MATCH");
 
     const std::vector<SReceivedRequest> requests = RequestsSince(before);
     ASSERT_EQ(requests.size(), 1u);
@@ -46,22 +50,26 @@ TEST(SecPayEndToEnd, DeclinesAndRefusals) {
         std::string valid;
         std::string code;
         std::string message;
+        std::string status;
     };
     const std::string card = "|amount=5.00|card_no=4444333322221111|expiry=1230";
     const SCase cases[] = {
         {kMerchant + card + "|options=test_status=false,dups=false|trans_id=order-17", "false", "N",
-         "TEST DECLINE"},
+         "TEST DECLINE", "declined"},
         {kMerchant + "|amount=5.00|card_no=4444333322221112|expiry=1230", "false", "P:C",
-         "Luhn Check Failed"},
-        {"name=x" + card, "false", "P:P", "Invalid merchant or password"},
+         "Luhn Check Failed", "error"},
+        {"name=x" + card, "false", "P:P", "Invalid merchant or password", "error"},
     };
     for (const SCase& c : cases) {
-        const SHostRun run =
-            RunHost(TransactionScript("SECPAY", c.parameters, {"valid", "code", "message"}));
+        const SHostRun run = RunHost(TransactionScript(
+            "SECPAY", c.parameters,
+            {"valid", "code", "message", "trans_id", "pgv.status", "pgv.transaction_id"}));
         EXPECT_EQ(run.Result(3), "1") << c.parameters;
         EXPECT_EQ(run.Result(kFirstResult), c.valid) << c.parameters;
         EXPECT_EQ(run.Result(kFirstResult + 1), c.code) << c.parameters;
         EXPECT_EQ(run.Result(kFirstResult + 2), c.message) << c.parameters;
+        EXPECT_EQ(run.Result(kFirstResult + 4), c.status) << c.parameters;
+        EXPECT_EQ(run.Result(kFirstResult + 5), run.Result(kFirstResult + 3)) << c.parameters;
     }
 }
 
@@ -69,8 +77,9 @@ TEST(SecPayEndToEnd, CallersTransactionIdWins) {
     const size_t before = ReceivedRequests().size();
     const SHostRun run = RunHost(TransactionScript(
         "SECPAY", kMerchant + "|amount=5.00|card_no=4444333322221111|expiry=1230|trans_id=A 1",
-        {"trans_id"}));
+        {"trans_id", "pgv.transaction_id"}));
     EXPECT_EQ(run.Result(kFirstResult), "A 1");
+    EXPECT_EQ(run.Result(kFirstResult + 1), "A 1");
     const std::vector<SReceivedRequest> requests = RequestsSince(before);
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_THAT(requests[0].requestLine, ::testing::HasSubstr("&trans_id=A%201 " + HttpVersion()));

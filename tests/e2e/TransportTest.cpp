@@ -7,20 +7,24 @@
 namespace {
 
 struct SSend {
-    std::string sent;   // what PGV_SendTransaction returned
-    std::string all;    // the result "all"
-    std::string error;  // the result "error"
+    std::string sent;     // what PGV_SendTransaction returned
+    std::string all;      // the result "all"
+    std::string error;    // the result "error"
+    std::string status;   // "pgv.status"
+    std::string message;  // "pgv.message"
 };
 
 SSend SendTo(const std::string& url, const std::string& timeout = "") {
-    const std::string script = "PGV_SelectPortal ( \"AUTHNET\" )\nPGV_SetParameters ( " +
-                               Quoted("_hostname=" + url + "|x_amount=1.00") +
-                               " )\nPGV_SendTransaction ( " + timeout +
-                               " )\nPGV_GetResult ( \"all\" )\nPGV_GetResult ( \"error\" )\n";
+    const std::string script =
+        "PGV_SelectPortal ( \"AUTHNET\" )\nPGV_SetParameters ( " +
+        Quoted("_hostname=" + url + "|x_amount=1.00") + " )\nPGV_SendTransaction ( " + timeout +
+        " )\nPGV_GetResult ( \"all\" )\nPGV_GetResult ( \"error\" )\n"
+        "PGV_GetResult ( \"pgv.status\" )\nPGV_GetResult ( \"pgv.message\" )\n";
     const SHostRun run = RunHost(script);
     EXPECT_EQ(run.exitCode, 0) << run.errors;
     return {run.Result(2).value_or("(unset)"), run.Result(3).value_or("(unset)"),
-            run.Result(4).value_or("(unset)")};
+            run.Result(4).value_or("(unset)"), run.Result(5).value_or("(unset)"),
+            run.Result(6).value_or("(unset)")};
 }
 
 std::string OddUrl(const std::string& path) {
@@ -61,6 +65,10 @@ TEST(TransportEndToEnd, OddAnswers) {
         EXPECT_EQ(send.sent, c.sent) << c.path;
         EXPECT_EQ(send.all, c.all) << c.path;
         EXPECT_EQ(send.error, c.error) << c.path;
+        // None of these answers is one Authorize.Net would give; a failed exchange's message
+        // is its error.
+        EXPECT_EQ(send.status, "error") << c.path;
+        EXPECT_EQ(send.message, c.sent == kFailed ? c.error : "") << c.path;
     }
 }
 

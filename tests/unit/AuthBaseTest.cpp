@@ -41,8 +41,10 @@ TEST(Parameters, SetParametersAccumulatesUntilClear) {
     EXPECT_EQ(gateway.SetParameters("b=2|a=3"), 2);
     EXPECT_EQ(gateway.m_Params, (StringMap{{"X_Amount", "1.00"}, {"a", "3"}, {"b", "2"}}));
     gateway.m_Results["x"] = "1";
+    gateway.m_Normalised["pgv.status"] = "approved";
     gateway.Clear();
-    EXPECT_TRUE(gateway.m_Params.empty() && gateway.m_Results.empty());
+    EXPECT_TRUE(gateway.m_Params.empty() && gateway.m_Results.empty() &&
+                gateway.m_Normalised.empty());
 
     for (auto [text, stripped] : {std::pair{"  x y  ", "x y"}, {"   ", ""}, {"\tx\t ", "\tx\t"}}) {
         std::string value = text;
@@ -77,15 +79,28 @@ TEST(Results, PairsAndLookup) {
     gateway.CreateResultsField();
     EXPECT_EQ(gateway.m_Results["pairs"], "x=a,b=c,y=");
 
-    gateway.m_Results = {{"x_response_code", "1"}, {"shared", "from results"}};
-    gateway.m_Params = {{"x_login", "merchant"}, {"X_Amount", "5.00"}, {"shared", "from params"}};
-    const std::pair<const char*, const char*> cases[] = {{"X_Response_Code", "1"},
-                                                         {"X_LOGIN", "merchant"},
-                                                         {"shared", "from results"},
-                                                         {"X_Amount", kNoResult},
-                                                         {"missing", kNoResult}};
+    // Before a send no normalised name is answered, and a result or parameter of that name
+    // does not stand in for it; other "pgv." names are ordinary.
+    gateway.m_Results = {
+        {"x_response_code", "1"}, {"shared", "from results"}, {"pgv.status", "from results"}};
+    gateway.m_Params = {{"x_login", "merchant"},
+                        {"X_Amount", "5.00"},
+                        {"shared", "from params"},
+                        {"pgv.message", "from params"},
+                        {"pgv.other", "from params"}};
+    const std::pair<const char*, const char*> cases[] = {
+        {"X_Response_Code", "1"},   {"X_LOGIN", "merchant"},     {"shared", "from results"},
+        {"X_Amount", kNoResult},    {"missing", kNoResult},      {"PGV.Status", kNoResult},
+        {"pgv.message", kNoResult}, {"pgv.other", "from params"}};
     for (const auto& [name, expected] : cases) {
         std::string value = "previous content";
+        gateway.GetResponseFieldValue(name, value);
+        EXPECT_EQ(value, expected) << name;
+    }
+    gateway.m_Normalised = {{"pgv.status", "declined"}, {"pgv.message", ""}};
+    for (const auto& [name, expected] :
+         {std::pair{"PGV.STATUS", "declined"}, {"pgv.message", ""}, {"pgv.avs", kNoResult}}) {
+        std::string value;
         gateway.GetResponseFieldValue(name, value);
         EXPECT_EQ(value, expected) << name;
     }

@@ -119,8 +119,12 @@ TEST_F(CalcFunctions, TimeoutIsReadLikeAtoiFromFiveBytes) {
 }
 
 TEST_F(CalcFunctions, FailedOrThrowingSendIsReportedAsNotConnected) {
-    UseHostGateway()->answerOk = false;
+    CHostGateway* failing = UseHostGateway();
+    failing->answerOk = false;
+    failing->answer = "System failed connect";
     EXPECT_EQ(CallFunction(&SendTransaction).result, kNotSent);
+    EXPECT_EQ(CallFunction(&GetResult, {"PGV.status"}).result, "error");
+    EXPECT_EQ(CallFunction(&GetResult, {"pgv.message"}).result, "System failed connect");
 
     auto sage = std::make_unique<pgvtest::CRecordingGateway<CSage>>();
     sage->answer = "too short";  // Sage's parser throws on it
@@ -128,6 +132,11 @@ TEST_F(CalcFunctions, FailedOrThrowingSendIsReportedAsNotConnected) {
     const SCallOutcome outcome = CallFunction(&SendTransaction);
     EXPECT_EQ(outcome.error, 0);
     EXPECT_EQ(outcome.result, kNotSent);
+    EXPECT_EQ(CallFunction(&GetResult, {"pgv.status"}).result, "error");
+    EXPECT_EQ(CallFunction(&GetResult, {"pgv.transaction_id"}).result, "");
+
+    CallFunction(&SelectPortal, {"SAGE"});
+    EXPECT_EQ(CallFunction(&GetResult, {"pgv.status"}).result, kNoResult);
 }
 
 FMX_ExternCallStruct Call(uint8_t whichCall, int16_t version = 0, uint8_t parm1 = 0,

@@ -10,6 +10,29 @@ namespace {
 
 using CFlowGateway = pgvtest::CRecordingGateway<pgvtest::CFieldsGateway>;
 
+// The double's fields read as a gateway's: x the status, y the message, z the transaction id.
+class CTableGateway : public CFlowGateway {
+public:
+    const SResultTable& GetResultTable() override {
+        static const SStatusCode kCodes[] = {{"1", EStatus::Approved}, {nullptr, EStatus::Error}};
+        static const SResultTable kTable = {
+            "TEST", {"x", kCodes, '\0'}, {"z", nullptr, "y", nullptr, nullptr}};
+        return kTable;
+    }
+};
+
+StringMap Normalised(const char* status, const char* message, const char* gateway,
+                     const char* transactionId = "") {
+    return {{"pgv.approved", std::string(status) == "approved" ? "1" : "0"},
+            {"pgv.auth_code", ""},
+            {"pgv.avs", ""},
+            {"pgv.cvv", ""},
+            {"pgv.gateway", gateway},
+            {"pgv.message", message},
+            {"pgv.status", status},
+            {"pgv.transaction_id", transactionId}};
+}
+
 TEST(SendFlow, RequestTextFollowsTheFlags) {
     const std::string long300(300, 'v');
     const StringMap plain = {{"a", "x y"}, {"b", "2"}};
@@ -38,31 +61,39 @@ TEST(SendFlow, RequestTextFollowsTheFlags) {
     }
 }
 
+// The normalised names are kept apart: the results, and so "pairs", never list them.
 TEST(SendFlow, OutcomeInTheResults) {
-    CFlowGateway gateway;
+    CTableGateway gateway;
     gateway.m_Results["stale"] = "x";
-    gateway.answer = "1,approved";
+    gateway.answer = "1,approved,T-9";
     std::string untouched = "caller's";
     EXPECT_TRUE(gateway.Send(30, untouched));
     EXPECT_EQ(untouched, "caller's");
     EXPECT_EQ(gateway.timeout, 30);
-    EXPECT_EQ(gateway.m_Results, (StringMap{{"all", "1,approved"}, {"x", "1"}, {"y", "approved"}}));
+    EXPECT_EQ(gateway.m_Results,
+              (StringMap{{"all", "1,approved,T-9"}, {"x", "1"}, {"y", "approved"}, {"z", "T-9"}}));
+    EXPECT_EQ(gateway.m_Normalised, Normalised("approved", "approved", "TEST", "T-9"));
 
     gateway.answerOk = false;
     gateway.answer = "HTTP error500";
     EXPECT_FALSE(gateway.Send(0, untouched));
     EXPECT_EQ(gateway.m_Results, (StringMap{{"error", "HTTP error500"}}));
+    EXPECT_EQ(gateway.m_Normalised, Normalised("error", "HTTP error500", ""));
 
     gateway.answerOk = true;
     gateway.answer = "";
     gateway.SendNow();
     EXPECT_EQ(gateway.m_Results, (StringMap{{"all", ""}}));
+    EXPECT_EQ(gateway.m_Normalised, Normalised("error", "", "TEST"));
+
+    gateway.Clear();
+    EXPECT_TRUE(gateway.m_Normalised.empty());
 }
 
 TEST(SendFlow, TransactionLogLinesWithCardDataMasked) {
     pgvtest::CTempDir dir;
     const std::string path = dir.File("transaction.log");
-    CFlowGateway gateway;
+    CTableGateway gateway;
     gateway.m_Params = {{"WIM_Log", path},
                         {"x_amount", "1.00"},
                         {"x_card_code", "123"},
@@ -89,7 +120,17 @@ TEST(SendFlow, TransactionLogLinesWithCardDataMasked) {
               "--Results\n"
               "  all=1,card XXXX XXXX XXXX 1111 ok\n"
               "  x=1\n"
-              "  y=card XXXX XXXX XXXX 1111 ok\n");
+              "  y=card XXXX XXXX XXXX 1111 ok\n"
+              "\n"
+              "--Normalised results\n"
+              "  pgv.approved=1\n"
+              "  pgv.auth_code=\n"
+              "  pgv.avs=\n"
+              "  pgv.cvv=\n"
+              "  pgv.gateway=TEST\n"
+              "  pgv.message=card XXXX XXXX XXXX 1111 ok\n"
+              "  pgv.status=approved\n"
+              "  pgv.transaction_id=\n");
     gateway.SendNow();
     EXPECT_EQ(pgvtest::ReadFile(path), log) << "the second send has no WIM_Log any more";
 }
@@ -105,12 +146,15 @@ TEST(SendFlow, ExceptionStillClosesTheLogAndRestoresIndentation) {
     std::string response;
     EXPECT_THROW(gateway.Send(0, response), std::out_of_range);
     EXPECT_EQ(gateway.m_Results, (StringMap{{"approval indicator", "A"}, {"code", ""}}));
+    EXPECT_EQ(gateway.m_Normalised, Normalised("error", "", ""));
 
     gateway.SetParameters(("WIM_Log=" + path).c_str());
     EXPECT_THROW(gateway.Send(0, response), std::out_of_range);
     const std::string one =
         "\n--Parameters\n  a=1\n  trans_type=transaction\n   URL - a=1&trans_type=transaction\n\n"
-        "(exchange)\n\n--Results\n  approval indicator=A\n  code=\n";
+        "(exchange)\n\n--Results\n  approval indicator=A\n  code=\n\n--Normalised results\n"
+        "  pgv.approved=0\n  pgv.auth_code=\n  pgv.avs=\n  pgv.cvv=\n  pgv.gateway=\n"
+        "  pgv.message=\n  pgv.status=error\n  pgv.transaction_id=\n";
     EXPECT_EQ(pgvtest::ReadFile(path), one + one);
 }
 

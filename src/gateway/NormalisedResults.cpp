@@ -1,0 +1,146 @@
+#include "gateway/NormalisedResults.h"
+
+#include <algorithm>
+
+#include "gateway/AuthBase.h"
+#include "util/Text.h"
+
+namespace {
+
+constexpr char kStatus[] = "pgv.status";
+constexpr char kApproved[] = "pgv.approved";
+constexpr char kTransactionId[] = "pgv.transaction_id";
+constexpr char kAuthCode[] = "pgv.auth_code";
+constexpr char kMessage[] = "pgv.message";
+constexpr char kAvs[] = "pgv.avs";
+constexpr char kCvv[] = "pgv.cvv";
+constexpr char kGateway[] = "pgv.gateway";
+
+const char* const kNames[] = {kStatus,  kApproved, kTransactionId, kAuthCode,
+                              kMessage, kAvs,      kCvv,           kGateway};
+
+const char* StatusText(EStatus status) {
+    switch (status) {
+        case EStatus::Approved:
+            return "approved";
+        case EStatus::Declined:
+            return "declined";
+        case EStatus::Review:
+            return "review";
+        case EStatus::Error:
+            break;
+    }
+    return "error";
+}
+
+// A fixed-width answer pads its fields with blanks, so a field of blanks carries nothing.
+std::string Field(const std::map<std::string, std::string>& results, const char* name) {
+    if (name == nullptr) {
+        return std::string();
+    }
+    const auto found = results.find(name);
+    if (found == results.end()) {
+        return std::string();
+    }
+    const size_t first = found->second.find_first_not_of(' ');
+    if (first == std::string::npos) {
+        return std::string();
+    }
+    return found->second.substr(first, found->second.find_last_not_of(' ') - first + 1);
+}
+
+EStatus StatusByCode(const SResultTable& table, const std::map<std::string, std::string>& results,
+                     const std::string& answer) {
+    const SStatusField& field = table.status;
+    if (field.name == nullptr) {
+        return EStatus::Error;
+    }
+    const auto code = results.find(field.name);
+    if (code == results.end()) {
+        return EStatus::Error;
+    }
+    // The parsed fields keep only the last of two status fields; an answer that contradicts
+    // itself is no approval.
+    if (field.pairSeparator != '\0' && CountPairs(answer, field.pairSeparator, field.name) != 1) {
+        return EStatus::Error;
+    }
+    for (const SStatusCode* row = field.codes; row != nullptr && row->code != nullptr; ++row) {
+        if (code->second == row->code) {
+            return row->status;
+        }
+    }
+    return EStatus::Error;
+}
+
+}  // namespace
+
+SNormalised ReadNormalised(const SResultTable& table,
+                           const std::map<std::string, std::string>& results,
+                           const std::string& answer) {
+    SNormalised normalised;
+    normalised.status = StatusByCode(table, results, answer);
+    normalised.transactionId = Field(results, table.values.transactionId);
+    normalised.authCode = Field(results, table.values.authCode);
+    normalised.message = Field(results, table.values.message);
+    normalised.avs = Field(results, table.values.avs);
+    normalised.cvv = Field(results, table.values.cvv);
+    normalised.gateway = table.portal ? table.portal : "";
+    if (table.rule != nullptr) {
+        table.rule(results, answer, normalised);
+    }
+    // Some gateways send a code in that place whatever happened (Sage an error number, the
+    // card-present API zeros with a decline); only an authorised transaction has one.
+    if (normalised.status != EStatus::Approved && normalised.status != EStatus::Review) {
+        normalised.authCode.clear();
+    }
+    return normalised;
+}
+
+SNormalised FailedNormalised(const std::string& error) {
+    SNormalised normalised;
+    normalised.message = error;
+    return normalised;
+}
+
+std::map<std::string, std::string> NormalisedFields(const SNormalised& normalised) {
+    return {{kStatus, StatusText(normalised.status)},
+            {kApproved, normalised.status == EStatus::Approved ? "1" : "0"},
+            {kTransactionId, normalised.transactionId},
+            {kAuthCode, normalised.authCode},
+            {kMessage, normalised.message},
+            {kAvs, normalised.avs},
+            {kCvv, normalised.cvv},
+            {kGateway, normalised.gateway}};
+}
+
+bool IsNormalisedName(const std::string& name) {
+    for (const char* known : kNames) {
+        if (name == known) {
+            return true;
+        }
+    }
+    return false;
+}
+
+size_t CountPairs(const std::string& answer, char separator, const std::string& name) {
+    const std::string wanted = LowerCase(name);
+    size_t count = 0;
+    size_t position = 0;
+    while (position <= answer.size()) {
+        const size_t end = std::min(answer.find(separator, position), answer.size());
+        const std::string piece = answer.substr(position, end - position);
+        const size_t equals = piece.find('=');
+        if (equals != std::string::npos) {
+            std::string pieceName = piece.substr(0, equals);
+            const size_t tag = pieceName.find('[');
+            if (tag != std::string::npos && pieceName.back() == ']') {
+                pieceName.erase(tag);
+            }
+            if (LowerCase(pieceName) == wanted) {
+                ++count;
+            }
+        }
+        position = end + 1;
+    }
+    return count;
+}

@@ -1,0 +1,77 @@
+// One reading of every gateway's answer: whether it was approved, declined, held for review or
+// failed, and the transaction id, authorisation code, message and check results, under the same
+// "pgv." names whichever portal answered. Each gateway says in one table where its answer keeps
+// these; the gateway's own fields stay as they are.
+#ifndef PAYGROVE_GATEWAY_NORMALISEDRESULTS_H
+#define PAYGROVE_GATEWAY_NORMALISEDRESULTS_H
+
+#include <map>
+#include <string>
+
+enum class EStatus { Approved, Declined, Review, Error };
+
+struct SStatusCode {
+    const char* code;  // the status field's value, matched exactly
+    EStatus status;
+};
+
+struct SNormalised {
+    EStatus status = EStatus::Error;
+    std::string transactionId;
+    std::string authCode;
+    std::string message;
+    std::string avs;
+    std::string cvv;
+    std::string gateway;
+};
+
+// A rule of the gateway's own for what its table cannot say; it sees the parsed fields and the
+// answer as the parser left it, and may change any of the values read so far.
+typedef void (*NormaliseRule)(const std::map<std::string, std::string>& results,
+                              const std::string& answer, SNormalised& normalised);
+
+// The field whose value says how the transaction went.
+struct SStatusField {
+    const char* name;
+    const SStatusCode* codes;  // ended by a null code; a code not listed is an error
+    // The pair separator of a name=value answer, where the field could come twice; 0 for
+    // positional answers.
+    char pairSeparator;
+};
+
+// The result fields that carry the other values; null where the gateway has none.
+struct SValueFields {
+    const char* transactionId;
+    const char* authCode;
+    const char* message;
+    const char* avs;
+    const char* cvv;
+};
+
+// Where a gateway's answer keeps the normalised values.
+struct SResultTable {
+    const char* portal;
+    SStatusField status;
+    SValueFields values;
+    NormaliseRule rule = nullptr;  // null: the table says everything
+};
+
+// The reading of an answer the gateway gave.
+SNormalised ReadNormalised(const SResultTable& table,
+                           const std::map<std::string, std::string>& results,
+                           const std::string& answer);
+
+// The reading of an exchange that failed with `error`.
+SNormalised FailedNormalised(const std::string& error);
+
+// The values under their "pgv." names.
+std::map<std::string, std::string> NormalisedFields(const SNormalised& normalised);
+
+// Whether `name`, already lower-cased, is one of the "pgv." names.
+bool IsNormalisedName(const std::string& name);
+
+// How many pairs of a name=value answer carry `name`, compared without case and without a length
+// tag ("NAME[3]").
+size_t CountPairs(const std::string& answer, char separator, const std::string& name);
+
+#endif
