@@ -93,6 +93,7 @@ void DoShutdown() {
         FM_ExprEnv_UnRegisterExternalFunction(pluginId.Get(), function.id, &x);
     }
     g_Log.Close();
+    ReleaseExchangeState();
     if (g_SocketLibraryStarted) {
         StopSocketLibrary();
         g_SocketLibraryStarted = false;

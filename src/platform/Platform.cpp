@@ -63,3 +63,9 @@ void StopSocketLibrary() {
     StopWinsock();
 #endif
 }
+
+void ReleaseExchangeState() {
+#if !defined(_WIN32) && !defined(__APPLE__) && !defined(PGV_MAC_LINE)
+    ReleaseCurlTlsState();
+#endif
+}

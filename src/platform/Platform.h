@@ -15,7 +15,10 @@ std::shared_ptr<IExchange> CreatePlatformExchange();
 // The operating system's name as the Payflow gateway is told it.
 const char* OperatingSystemName();
 
-// The machine's IPv4 address in dotted-decimal form; empty when it cannot be told.
+// The machine's IPv4 address in dotted-decimal form, read from its network interfaces without
+// asking any name server: the first address of the first interface, in the order the system
+// lists them (by interface index on Linux, by binding order on Windows), that is up and is not
+// a loopback. Empty when the machine has none.
 std::string LocalIPv4Address();
 
 // The folder that holds the plug-in file, ending in its separator; empty when it cannot be told.
@@ -28,5 +31,9 @@ std::string PluginFolder(const void* instance);
 // StopSocketLibrary only after a StartSocketLibrary that returned true.
 bool StartSocketLibrary();
 void StopSocketLibrary();
+
+// What the exchange keeps for the process (the Linux build's trust store and TLS sessions) goes
+// at shut-down.
+void ReleaseExchangeState();
 
 #endif

@@ -1,12 +1,13 @@
-// Linux and the Mac: the shared library the plug-in was loaded from, the machine's address.
+// Linux and the Mac: the shared library the plug-in was loaded from, the machine's address from
+// its network interfaces.
 #ifndef _WIN32
 
 #include <arpa/inet.h>
 #include <dlfcn.h>
-#include <netdb.h>
+#include <ifaddrs.h>
+#include <net/if.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <memory>
 
@@ -14,8 +15,8 @@
 
 namespace {
 
-struct SAddrInfoDeleter {
-    void operator()(addrinfo* list) const { freeaddrinfo(list); }
+struct SInterfacesDeleter {
+    void operator()(ifaddrs* list) const { freeifaddrs(list); }
 };
 
 }  // namespace
@@ -32,23 +33,23 @@ std::string SharedLibraryFolder() {
 }
 
 std::string PosixIPv4Address() {
-    char hostName[256] = {};
-    if (gethostname(hostName, sizeof(hostName) - 1) != 0) {
+    ifaddrs* found = nullptr;
+    if (getifaddrs(&found) != 0) {
         return std::string();
     }
-    addrinfo hints = {};
-    hints.ai_family = AF_INET;
-    addrinfo* found = nullptr;
-    if (getaddrinfo(hostName, nullptr, &hints, &found) != 0 || found == nullptr) {
-        return std::string();
+    const std::unique_ptr<ifaddrs, SInterfacesDeleter> list(found);
+    for (const ifaddrs* entry = list.get(); entry != nullptr; entry = entry->ifa_next) {
+        const bool usable = entry->ifa_addr != nullptr && entry->ifa_addr->sa_family == AF_INET &&
+                            (entry->ifa_flags & IFF_UP) != 0 &&
+                            (entry->ifa_flags & IFF_LOOPBACK) == 0;
+        char text[INET_ADDRSTRLEN] = {};
+        if (usable &&
+            inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(entry->ifa_addr)->sin_addr,
+                      text, sizeof(text)) != nullptr) {
+            return text;
+        }
     }
-    const std::unique_ptr<addrinfo, SAddrInfoDeleter> list(found);
-    char text[INET_ADDRSTRLEN] = {};
-    const auto* address = reinterpret_cast<const sockaddr_in*>(list->ai_addr);
-    if (inet_ntop(AF_INET, &address->sin_addr, text, sizeof(text)) == nullptr) {
-        return std::string();
-    }
-    return text;
+    return std::string();
 }
 
 #endif

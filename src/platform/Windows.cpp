@@ -1,21 +1,21 @@
-// Windows: the plug-in's module file, the machine's address through Winsock, Winsock itself.
+// Windows: the plug-in's module file, the machine's address from its network adapters, Winsock.
 #ifdef _WIN32
 
-#include <windows.h>
 #include <winsock2.h>
 #include <ws2tcpip.h>
+// After the socket headers, which it needs.
+#include <iphlpapi.h>
 
-#include <memory>
+#include <vector>
 
 #include "platform/OsServices.h"
 
 namespace {
 
 constexpr DWORD kPathArea = 260;
-
-struct SAddrInfoDeleter {
-    void operator()(addrinfo* list) const { freeaddrinfo(list); }
-};
+// Enough for a machine's adapters as a rule; more is asked for when it is not.
+constexpr ULONG kAdapterArea = 16 * 1024;
+constexpr int kAdapterTries = 3;
 
 }  // namespace
 
@@ -37,23 +37,37 @@ std::string ModuleFolder(const void* module) {
 }
 
 std::string WindowsIPv4Address() {
-    char hostName[256] = {};
-    if (gethostname(hostName, sizeof(hostName) - 1) != 0) {
+    constexpr ULONG kFlags =
+        GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER;
+    ULONG size = kAdapterArea;
+    std::vector<unsigned char> area;
+    ULONG result = ERROR_BUFFER_OVERFLOW;
+    // The list can grow between the call that sizes it and the one that fills it.
+    for (int attempt = 0; attempt < kAdapterTries && result == ERROR_BUFFER_OVERFLOW; ++attempt) {
+        area.resize(size);
+        result = GetAdaptersAddresses(AF_INET, kFlags, nullptr,
+                                      reinterpret_cast<IP_ADAPTER_ADDRESSES*>(area.data()), &size);
+    }
+    if (result != NO_ERROR) {
         return std::string();
     }
-    addrinfo hints = {};
-    hints.ai_family = AF_INET;
-    addrinfo* found = nullptr;
-    if (getaddrinfo(hostName, nullptr, &hints, &found) != 0 || found == nullptr) {
-        return std::string();
+    for (const auto* adapter = reinterpret_cast<const IP_ADAPTER_ADDRESSES*>(area.data());
+         adapter != nullptr; adapter = adapter->Next) {
+        if (adapter->OperStatus != IfOperStatusUp || adapter->IfType == IF_TYPE_SOFTWARE_LOOPBACK) {
+            continue;
+        }
+        for (const IP_ADAPTER_UNICAST_ADDRESS* unicast = adapter->FirstUnicastAddress;
+             unicast != nullptr; unicast = unicast->Next) {
+            const sockaddr* address = unicast->Address.lpSockaddr;
+            char text[INET_ADDRSTRLEN] = {};
+            if (address != nullptr && address->sa_family == AF_INET &&
+                inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(address)->sin_addr, text,
+                          sizeof(text)) != nullptr) {
+                return text;
+            }
+        }
     }
-    const std::unique_ptr<addrinfo, SAddrInfoDeleter> list(found);
-    char text[INET_ADDRSTRLEN] = {};
-    const auto* address = reinterpret_cast<const sockaddr_in*>(list->ai_addr);
-    if (inet_ntop(AF_INET, &address->sin_addr, text, sizeof(text)) == nullptr) {
-        return std::string();
-    }
-    return text;
+    return std::string();
 }
 
 bool StartWinsock() {

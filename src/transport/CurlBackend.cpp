@@ -12,6 +12,7 @@
 
 #include "transport/ContentLength.h"
 #include "transport/CurlRequest.h"
+#include "transport/CurlTls.h"
 
 namespace {
 
@@ -88,7 +89,7 @@ bool CCurlBackend::SetUp() {
     curl_easy_setopt(curl, CURLOPT_HEADERDATA, this);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &CCurlBackend::OnBody);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, this);
-    return true;
+    return ApplyCurlTlsState(curl);
 }
 
 bool CCurlBackend::Send() {

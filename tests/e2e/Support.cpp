@@ -158,6 +158,10 @@ int OddPort() {
     return std::stoi(Env("PGV_ODD_PORT"));
 }
 
+std::string MachineAddress() {
+    return Env("PGV_MACHINE_ADDRESS");
+}
+
 CTempDir::CTempDir() {
     static std::atomic<int> counter{0};
     m_Path = std::filesystem::temp_directory_path() /

@@ -44,6 +44,8 @@ std::vector<SReceivedRequest> RequestsSince(size_t skip);
 
 std::filesystem::path BinDir();
 int OddPort();
+// The address of the machine's one network interface.
+std::string MachineAddress();
 
 // What differs between the platforms, so that the tests state every other expectation once.
 bool OnWindows();

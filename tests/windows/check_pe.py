@@ -14,7 +14,8 @@ import pefile
 
 MACHINES = {32: pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"],
             64: pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_AMD64"]}
-IMPORTS = ["FMWRAPPER.DLL", "KERNEL32.DLL", "MSVCRT.DLL", "WININET.DLL", "WS2_32.DLL"]
+IMPORTS = ["FMWRAPPER.DLL", "IPHLPAPI.DLL", "KERNEL32.DLL", "MSVCRT.DLL", "WININET.DLL",
+           "WS2_32.DLL"]
 STRINGS = {
     "CompanyName": "Tenvale",
     "ProductName": "Paygrove Plug-In",
