@@ -15,6 +15,15 @@ void CAuthBase::GetCustomHeaders(std::vector<std::string>& headers) {
     headers.clear();
 }
 
+const char* const* CAuthBase::GetSecretParameterNames() {
+    static const char* const kNone[] = {nullptr};
+    return kNone;
+}
+
+const char* CAuthBase::GetRequestRefusal() {
+    return nullptr;
+}
+
 int CAuthBase::SetParameters(const char* text) {
     return ParseParams(text, m_Params, '|', false);
 }

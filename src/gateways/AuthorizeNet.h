@@ -18,6 +18,7 @@ public:
     bool ParseResults(std::string& response) override;
     ~CAuthAuthorizeNet() override;
     int SetParameters(const char* text) override;
+    const char* const* GetSecretParameterNames() override;
 
     bool m_IsCardPresent;
     bool m_IsTestAccount;

@@ -12,6 +12,7 @@ public:
     const char* GetURL() override;
     int GetRequestFlags() override;
     bool ParseResults(std::string& response) override;
+    const char* const* GetSecretParameterNames() override;
 };
 
 #endif

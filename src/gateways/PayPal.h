@@ -20,6 +20,8 @@ public:
     bool ParseResults(std::string& response) override;
     ~CPayPal() override;
     int SetParameters(const char* text) override;
+    const char* const* GetSecretParameterNames() override;
+    const char* GetRequestRefusal() override;
 
     bool m_IsTestAccount;
     std::string m_RequestId;

@@ -14,6 +14,7 @@ public:
     int GetRequestFlags() override;
     bool ParseResults(std::string& response) override;
     int SetParameters(const char* text) override;
+    const char* const* GetSecretParameterNames() override;
 };
 
 // The text after the first `tag` (a whole opening tag, "<code>") up to the next "<"; empty when

@@ -12,6 +12,7 @@ public:
     int GetRequestFlags() override;
     bool ParseResults(std::string& response) override;
     int SetParameters(const char* text) override;
+    const char* const* GetSecretParameterNames() override;
 };
 
 #endif
