@@ -15,6 +15,26 @@ bool IsSeparator(char c) {
     return c == ' ' || c == '-';
 }
 
+// A blank as a request or a form carries it.
+constexpr char kEscapedBlank[] = "%20";
+constexpr size_t kEscapedBlankSize = sizeof(kEscapedBlank) - 1;
+
+bool IsEscapedBlankAt(const std::string& text, size_t at) {
+    return text.compare(at, kEscapedBlankSize, kEscapedBlank) == 0;
+}
+
+// The length of the separator between two groups of a card number's digits at `at`: a blank,
+// a hyphen, or a blank escaped as a request carries it (%20 or +); 0 for anything else.
+size_t SeparatorAt(const std::string& text, size_t at) {
+    if (at >= text.size()) {
+        return 0;
+    }
+    if (IsSeparator(text[at]) || text[at] == '+') {
+        return 1;
+    }
+    return IsEscapedBlankAt(text, at) ? kEscapedBlankSize : 0;
+}
+
 bool PassesLuhn(const std::string& digits) {
     int sum = 0;
     bool doubled = false;
@@ -29,10 +49,15 @@ bool PassesLuhn(const std::string& digits) {
     return sum % 10 == 0;
 }
 
+// The digits of an escaped blank belong to no run.
 std::vector<STextSpan> DigitRuns(const std::string& text) {
     std::vector<STextSpan> runs;
     size_t at = 0;
     while (at < text.size()) {
+        if (IsEscapedBlankAt(text, at)) {
+            at += kEscapedBlankSize;
+            continue;
+        }
         if (!IsDigit(text[at])) {
             ++at;
             continue;
@@ -95,9 +120,11 @@ bool IsCardNumber(const std::string& value) {
 std::string MaskCardNumber(const std::string& value) {
     std::string masked = value;
     size_t visible = 0;
-    for (auto it = masked.rbegin(); it != masked.rend(); ++it) {
-        if (IsDigit(*it) && visible++ >= kVisibleCardDigits) {
-            *it = 'X';
+    for (size_t at = masked.size(); at-- > 0;) {
+        if (at + 1 >= kEscapedBlankSize && IsEscapedBlankAt(masked, at + 1 - kEscapedBlankSize)) {
+            at -= kEscapedBlankSize - 1;
+        } else if (IsDigit(masked[at]) && visible++ >= kVisibleCardDigits) {
+            masked[at] = 'X';
         }
     }
     return masked;
@@ -109,10 +136,11 @@ std::vector<STextSpan> FindCardNumbers(const std::string& text) {
     for (size_t first = 0; first < runs.size(); ++first) {
         std::string digits;
         for (size_t last = first; last < runs.size(); ++last) {
-            const bool joined = last == first || (runs[last].begin == runs[last - 1].end + 1 &&
-                                                  IsSeparator(text[runs[last - 1].end]));
-            if (!joined) {
-                break;
+            if (last > first) {
+                const size_t separator = SeparatorAt(text, runs[last - 1].end);
+                if (separator == 0 || runs[last].begin != runs[last - 1].end + separator) {
+                    break;
+                }
             }
             digits.append(text, runs[last].begin, runs[last].end - runs[last].begin);
             if (digits.size() > kMaxCardDigits) {

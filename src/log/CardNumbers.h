@@ -16,11 +16,13 @@ struct STextSpan {
 // 13 to 19 digits, blanks or hyphens allowed between them, passing the Luhn check.
 bool IsCardNumber(const std::string& value);
 
-// A card number with every digit but the last four replaced by X; separators stay.
+// A card number with every digit but the last four replaced by X; separators stay, an escaped
+// blank (%20) among them.
 std::string MaskCardNumber(const std::string& value);
 
-// Every card number in `text`: a whole run of digits, or whole runs joined by single blanks or
-// hyphens, that IsCardNumber accepts. Digits next to the run make it no card number.
+// Every card number in `text`: a whole run of digits, or whole runs joined by single blanks,
+// hyphens or blanks as a request carries them (%20, +), making 13 to 19 digits that pass the Luhn
+// check. Digits next to the run make it no card number.
 std::vector<STextSpan> FindCardNumbers(const std::string& text);
 
 // Every stretch of track data in `text`: track 1 (%B, the card number, ^, the name, ^, the

@@ -1,7 +1,7 @@
 #include "log/LogMask.h"
 
 #include <algorithm>
-#include <cstring>
+#include <string_view>
 
 #include "log/CardNumbers.h"
 
@@ -10,7 +10,7 @@ namespace {
 // What may stand before a parameter's name in a log line: the indentation, the separators of a
 // request or an answer, the "=" of "all=" and "pairs=". A name that merely ends in the secret's
 // name (remotepassword for password) is another parameter.
-constexpr char kNameBoundaries[] = " \t&|,?;=";
+constexpr std::string_view kNameBoundaries = " \t&|,?;=";
 
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
@@ -59,7 +59,7 @@ bool CLogMask::NameEndsAt(const std::string& line, size_t end, const std::string
         return false;
     }
     const size_t start = end - name.size();
-    return start == 0 || std::strchr(kNameBoundaries, line[start - 1]) != nullptr;
+    return start == 0 || kNameBoundaries.find(line[start - 1]) != std::string_view::npos;
 }
 
 bool CLogMask::IsValueOf(const std::string& line, size_t at, const std::string& name) {
