@@ -28,11 +28,12 @@ TEST(SecretsEndToEnd, NoLogShowsWhatTheSuiteSent) {
     const SCase cases[] = {
         // A card number inside a key, a card in a description, a merchant field echoed back.
         {"AUTHNET",
-         "x_login=demo1234|x_tran_key=4111111111111111Zk9|x_amount=1.00|x_card_num=4007000000027|"
+         "x_login=demo1234|x_tran_key=4111111111111111Zk9|x_amount=1.00|x_card_num="
+         "4111111111111111|"
          "x_exp_date=1230|x_card_code=123|x_description=Card 5424 0000 0000 0015 on file|"
          "api_key=Zk9EchoKey44",
          "1",
-         {"  x_tran_key=********\n", "  x_card_num=XXXXXXXXX0027\n", "  x_card_code=********\n",
+         {"  x_tran_key=********\n", "  x_card_num=XXXXXXXXXXXX1111\n", "  x_card_code=********\n",
           "  x_description=Card XXXX XXXX XXXX 0015 on file\n", "  api_key=********\n",
           "|********|"}},
         // Track data beside the card number it carries, and track data under a plain name.
