@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string_view>
@@ -64,9 +63,33 @@ bool IsSecretName(const std::string& name) {
                        [&](const char* part) { return lower.find(part) != std::string::npos; });
 }
 
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// Somewhere in the value, B and 13 to 19 digits and ^ (track 1), or 13 to 19 digits, = and four
+// digits (track 2).
 bool IsTrackData(const std::string& value) {
-    static const std::regex kTrack("%?[Bb][0-9]{13,19}\\^|;?[0-9]{13,19}=[0-9]{4}");
-    return std::regex_search(value, kTrack);
+    for (size_t at = 0; at < value.size(); ++at) {
+        if (!IsDigit(value[at]) || (at > 0 && IsDigit(value[at - 1]))) {
+            continue;
+        }
+        size_t end = at;
+        while (end < value.size() && IsDigit(value[end])) {
+            ++end;
+        }
+        if (end - at < kMinCardDigits || end - at > kMaxCardDigits || end == value.size()) {
+            continue;
+        }
+        const bool track1 =
+            at > 0 && (value[at - 1] == 'B' || value[at - 1] == 'b') && value[end] == '^';
+        const bool track2 = value[end] == '=' && value.size() - end > 4 &&
+                            std::all_of(value.begin() + end + 1, value.begin() + end + 5, IsDigit);
+        if (track1 || track2) {
+            return true;
+        }
+    }
+    return false;
 }
 
 // The way a query or form carries the text: letters, digits and !'()*-./:_~ stay.
@@ -132,10 +155,6 @@ bool PassesLuhn(const std::string& digits) {
         sum += digit;
     }
     return sum % 10 == 0;
-}
-
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
 }
 
 // Runs of digits, each joined to the next by one blank or hyphen or a blank as a request carries

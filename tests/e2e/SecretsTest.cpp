@@ -110,7 +110,11 @@ TEST(SecretsEndToEnd, NoLogShowsWhatTheSuiteSent) {
 
 // The scanner itself: what it must find, and what it must let pass.
 TEST(SecretsEndToEnd, ScannerFindsWhatItLooksFor) {
-    NoteScript(TransactionScript("NMI", "password=Zk9ScanSelf1|cvv=987|x=1", {}));
+    NoteScript(TransactionScript("NMI",
+                                 "password=Zk9ScanSelf1|cvv=987|x=1|"
+                                 "memo=%B5424000000000015^DOE/JOHN^2907999?|"
+                                 "note=5424000000000015=30121010000012345678",
+                                 {}));
     const std::pair<std::string, size_t> cases[] = {
         {"card 4111111111111111\n", 1},
         {"card 4111 1111-1111 1111\r\n", 1},
@@ -122,7 +126,9 @@ TEST(SecretsEndToEnd, ScannerFindsWhatItLooksFor) {
         {"  cvv=987\n", 1},
         {"  cvv[3]=987&x=1\n", 1},
         {"  order=987\n", 0},
-        {"  xcvv=987\n", 0}};
+        {"  xcvv=987\n", 0},
+        {"  memo=********, by DOE/JOHN\n", 1},
+        {"  note=XXXXXXXXXXXX0015=30121010000012345678\n", 1}};
     for (const auto& [text, findings] : cases) {
         EXPECT_EQ(LogLeaks(text).size(), findings) << text;
     }
