@@ -1,4 +1,7 @@
 // Parameter vectors and results: made and owned by the host, read and set by the plug-in.
+#include <cstring>
+#include <string_view>
+
 #include "FMWrapper/FMHost.h"
 #include "Objects.h"
 #include "Utf.h"
@@ -75,12 +78,16 @@ void FMHost_DataVect_Delete(FMX_DataVect* vect) {
 }
 
 int FMHost_DataVect_AppendText(FMX_DataVect* vect, const char* utf8) {
+    return utf8 == nullptr ? 0 : FMHost_DataVect_AppendTextBytes(vect, utf8, std::strlen(utf8));
+}
+
+int FMHost_DataVect_AppendTextBytes(FMX_DataVect* vect, const char* utf8, size_t size) {
     return Guarded(nullptr, 0, [&] {
         if (vect == nullptr || utf8 == nullptr) {
             return 0;
         }
         auto member = std::make_unique<FMX_Data>();
-        member->text.units = fmwrapper::DecodeUtf8(utf8);
+        member->text.units = fmwrapper::DecodeUtf8(std::string_view(utf8, size));
         member->set = true;
         vect->members.push_back(std::move(member));
         return 1;

@@ -30,6 +30,11 @@ std::vector<Row>& Table() {
     return rows;
 }
 
+FMX_ErrorCode& Refusal() {
+    static FMX_ErrorCode code = kFMX_ErrNone;
+    return code;
+}
+
 std::array<char, 4> IdOf(const FMX_QuadChar& quad) {
     return {quad.chars[0], quad.chars[1], quad.chars[2], quad.chars[3]};
 }
@@ -78,6 +83,9 @@ FMX_ErrorCode FM_ExprEnv_RegisterExternalFunction(const FMX_QuadChar* pluginId, 
         if (pluginId == nullptr || name == nullptr || prototype == nullptr || handler == nullptr ||
             name->units.empty() || minArgs < 0 || maxArgs < minArgs) {
             return FMX_ErrorCode{kFMX_ErrBadParameter};
+        }
+        if (Refusal() != kFMX_ErrNone) {
+            return Refusal();
         }
         // Built in full before the table changes, so running out of memory leaves it as it was.
         Row row{IdOf(*pluginId), functionId, minArgs,     maxArgs,
@@ -140,4 +148,8 @@ int FMHost_FindFunction(const char* utf8Name, FMHost_Registration* out) {
 
 void FMHost_ClearRegistrations(void) {
     Table().clear();
+}
+
+void FMHost_RefuseRegistrations(FMX_ErrorCode code) {
+    Refusal() = code;
 }

@@ -22,6 +22,15 @@ const SResultTable& CAuthBase::GetResultTable() {
     return kNoTable;
 }
 
+const char* const* CAuthBase::GetSecretParameterNames() {
+    static const char* const kNone[] = {nullptr};
+    return kNone;
+}
+
+const char* CAuthBase::GetRequestRefusal() {
+    return nullptr;
+}
+
 int CAuthBase::SetParameters(const char* text) {
     return ParseParams(text, m_Params, '|', false);
 }

@@ -17,7 +17,7 @@ typedef std::map<std::string, std::string> StringMap;
 // Request flags, the value of GetRequestFlags.
 enum : int {
     kRequestPost = 1,        // the request text is the body of a POST, else the query of a GET
-    kRequestEscape = 2,      // every value is URL-escaped
+    kRequestEscape = 2,      // every name and value is URL-escaped
     kRequestLengthTags = 4,  // every name carries its value's length in bytes: name[3]=abc
 };
 
@@ -44,6 +44,12 @@ public:
     // Where the answer keeps its status and the other normalised values. A gateway without a
     // table of its own reads every answer as an error.
     virtual const SResultTable& GetResultTable();
+    // This gateway's own names of secret parameters, ended by a null pointer. The transaction log
+    // masks their values along with those of the names every gateway shares.
+    virtual const char* const* GetSecretParameterNames();
+    // Why the parameters cannot go to the gateway as they stand, or null. The transaction then
+    // fails with that text, before any connection.
+    virtual const char* GetRequestRefusal();
 
     static int ParseParams(const char* text, StringMap& into, char separator, bool lowerCaseNames);
     static void StripWS(std::string& text);

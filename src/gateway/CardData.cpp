@@ -1,6 +1,7 @@
 #include "gateway/CardData.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include "gateway/AuthBase.h"
 #include "gateway/URLEscape.h"
@@ -11,86 +12,62 @@ namespace {
 constexpr const char* kSecretNameParts[] = {
     "card_num",  "cardnumber", "card_no",  "ccnumber", "acct",  "cvv",  "cv2",
     "card_code", "pwd",        "password", "key",      "track", "swipe"};
-constexpr char kHiddenValue[] = "********";
-constexpr size_t kMinCardDigits = 13;
-constexpr size_t kMaxCardDigits = 19;
-constexpr size_t kVisibleCardDigits = 4;
 
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
+bool IsWordCharacter(char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) != 0;
 }
 
-bool IsSeparator(char c) {
-    return c == ' ' || c == '-';
+bool HoldsWord(const std::string& text, const std::string& word) {
+    for (size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1)) {
+        const size_t end = at + word.size();
+        if ((at == 0 || !IsWordCharacter(text[at - 1])) &&
+            (end == text.size() || !IsWordCharacter(text[end]))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string EscapedName(const std::string& name) {
+    return URLEscape(name.c_str(), static_cast<int>(name.size()) + 1);
 }
 
 }  // namespace
 
-bool IsSecretParameterName(const std::string& name) {
+bool IsSecretParameterName(const std::string& name, const char* const* gatewayNames) {
     const std::string lower = LowerCase(name);
-    return std::any_of(std::begin(kSecretNameParts), std::end(kSecretNameParts),
-                       [&](const char* part) { return lower.find(part) != std::string::npos; });
-}
-
-bool IsCardNumber(const std::string& value) {
-    if (value.empty() || !IsDigit(value.front()) || !IsDigit(value.back())) {
-        return false;
+    if (std::any_of(std::begin(kSecretNameParts), std::end(kSecretNameParts),
+                    [&](const char* part) { return lower.find(part) != std::string::npos; })) {
+        return true;
     }
-    std::string digits;
-    for (size_t i = 0; i < value.size(); ++i) {
-        if (IsDigit(value[i])) {
-            digits += value[i];
-        } else if (!IsSeparator(value[i]) || IsSeparator(value[i + 1])) {
-            return false;
+    for (size_t i = 0; gatewayNames != nullptr && gatewayNames[i] != nullptr; ++i) {
+        if (HoldsWord(lower, LowerCase(gatewayNames[i]))) {
+            return true;
         }
     }
-    if (digits.size() < kMinCardDigits || digits.size() > kMaxCardDigits) {
-        return false;
-    }
-    int sum = 0;
-    bool doubled = false;
-    for (auto it = digits.rbegin(); it != digits.rend(); ++it) {
-        int digit = *it - '0';
-        if (doubled) {
-            digit = digit * 2 > 9 ? digit * 2 - 9 : digit * 2;
-        }
-        sum += digit;
-        doubled = !doubled;
-    }
-    return sum % 10 == 0;
+    return false;
 }
 
-std::string MaskCardNumber(const std::string& value) {
-    std::string masked = value;
-    size_t visible = 0;
-    for (auto it = masked.rbegin(); it != masked.rend(); ++it) {
-        if (IsDigit(*it) && visible++ >= kVisibleCardDigits) {
-            *it = 'X';
-        }
-    }
-    return masked;
-}
-
-CLogMask BuildLogMask(const std::map<std::string, std::string>& params, bool escaped) {
+CLogMask BuildLogMask(const std::map<std::string, std::string>& params,
+                      const char* const* gatewayNames) {
     CLogMask mask;
     for (const auto& [name, value] : params) {
         const bool card = IsCardNumber(value);
-        if (!card && !IsSecretParameterName(name)) {
+        if (!card && !IsTrackData(value) && !IsSecretParameterName(name, gatewayNames)) {
             continue;
         }
         const std::string masked = card ? MaskCardNumber(value) : kHiddenValue;
+        // A gateway may send the value back escaped, whether or not it was sent so.
         const std::string escapedValue = URLEscape(value.c_str(), kEscapeOutputSize);
         const std::string escapedMasked = URLEscape(masked.c_str(), kEscapeOutputSize);
-        if (card) {
+        if (value.size() >= kMinAnywhereSecret) {
             mask.AddAnywhere(value, masked);
-            if (escaped) {
-                mask.AddAnywhere(escapedValue, escapedMasked);
-            }
-        } else {
-            mask.AddValue(name, value, masked);
-            if (escaped) {
-                mask.AddValue(name, escapedValue, escapedMasked);
-            }
+            mask.AddAnywhere(escapedValue, escapedMasked);
+            continue;
+        }
+        for (const std::string& shownName : {name, EscapedName(name)}) {
+            mask.AddValue(shownName, value, masked);
+            mask.AddValue(shownName, escapedValue, escapedMasked);
         }
     }
     return mask;

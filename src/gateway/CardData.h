@@ -6,18 +6,22 @@
 #include <map>
 #include <string>
 
+#include "log/CardNumbers.h"
 #include "log/LogMask.h"
 
-// A parameter whose name says it carries a card number, security code, track data or a secret.
-bool IsSecretParameterName(const std::string& name);
+// A secret this long or longer is masked wherever it stands in a line; a shorter one only as its
+// parameter's value, since three digits of a security code also occur in amounts and ids.
+inline constexpr size_t kMinAnywhereSecret = 6;
 
-// 13 to 19 digits, blanks or hyphens allowed between them, passing the Luhn check.
-bool IsCardNumber(const std::string& value);
+// A parameter whose name says it carries a card number, security code, track data or a secret:
+// a name holding one of the common name parts, or one of `gatewayNames` (a null-terminated list,
+// may be null) as a whole word, so that a gateway's short names (Payflow's SS) do not catch
+// longer ones (ADDRESS).
+bool IsSecretParameterName(const std::string& name, const char* const* gatewayNames = nullptr);
 
-// A card number with every digit but the last four replaced by X; separators stay.
-std::string MaskCardNumber(const std::string& value);
-
-// The mask for a transaction's log: every secret value, raw and as the request carries it.
-CLogMask BuildLogMask(const std::map<std::string, std::string>& params, bool escaped);
+// The mask for a transaction's log: every secret value, raw and URL-escaped, and the names it
+// may stand under, raw and escaped.
+CLogMask BuildLogMask(const std::map<std::string, std::string>& params,
+                      const char* const* gatewayNames);
 
 #endif

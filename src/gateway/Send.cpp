@@ -41,7 +41,11 @@ std::string CAuthBase::BuildRequest(int flags) {
         if (!request.empty()) {
             request += '&';
         }
-        request += name;
+        // A name is caller text like any value: unescaped, a blank, "&" or "=" in it would split
+        // the request, and a line end would reach the request line. Names are never cut.
+        request += (flags & kRequestEscape)
+                       ? URLEscape(name.c_str(), static_cast<int>(name.size()) + 1)
+                       : name;
         if (flags & kRequestLengthTags) {
             request += '[' + std::to_string(value.size()) + ']';
         }
@@ -62,7 +66,7 @@ bool CAuthBase::Send(int timeout, std::string& /*response*/) {
     }
 
     const int flags = GetRequestFlags();
-    m_Log.SetMask(BuildLogMask(m_Params, (flags & kRequestEscape) != 0));
+    m_Log.SetMask(BuildLogMask(m_Params, GetSecretParameterNames()));
     m_Log.Write("--Parameters");
     std::string request;
     {
@@ -75,7 +79,13 @@ bool CAuthBase::Send(int timeout, std::string& /*response*/) {
     m_Results.clear();
     m_Normalised.clear();
     std::string response;
-    const bool ok = Authorize(request.c_str(), timeout, response);
+    bool ok = false;
+    if (const char* refusal = GetRequestRefusal()) {
+        m_Log.Write("**Error - %s", refusal);
+        response = refusal;
+    } else {
+        ok = Authorize(request.c_str(), timeout, response);
+    }
     // A parser that gives up on the answer fails the transaction; the log still gets the
     // fields it stored before that.
     std::exception_ptr parseFailure;

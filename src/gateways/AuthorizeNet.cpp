@@ -1,5 +1,7 @@
 #include "gateways/AuthorizeNet.h"
 
+#include <algorithm>
+
 #include "gateways/GatewayHosts.h"
 
 namespace {
@@ -100,6 +102,28 @@ const SResultTable kCardPresentResults = {
     {"x_response_code", kResponseCodes, '\0'},
     {"x_trans_id", "x_auth_code", "x_response_reason_text", "x_avs_code", "x_credit_card_response"},
 };
+// The transaction key and password, the card and its tracks, and the bank account, driver's
+// licence and tax id of an electronic check.
+const char* const kSecretNames[] = {"x_tran_key",
+                                    "x_password",
+                                    "x_card_num",
+                                    "x_card_code",
+                                    "x_track1",
+                                    "x_track2",
+                                    "x_bank_aba_code",
+                                    "x_bank_acct_num",
+                                    "x_drivers_license_num",
+                                    "x_drivers_license_dob",
+                                    "x_customer_tax_id",
+                                    "x_cardholder_authentication_value",
+                                    nullptr};
+
+bool HoldsControlByte(const std::string& text) {
+    return std::any_of(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || byte == 0x7F;
+    });
+}
 
 std::string EndpointUrl(EGatewayHost host) {
     return std::string("https://") + GatewayHost(host) + kPath;
@@ -124,7 +148,9 @@ const char* CAuthAuthorizeNet::GetURL() {
     static const std::string kTest = EndpointUrl(EGatewayHost::AuthorizeNetTest);
     static const std::string kCardPresent = EndpointUrl(EGatewayHost::AuthorizeNetCardPresent);
     if (!m_Hostname.empty()) {
-        return m_Hostname.c_str();
+        // A line end in the caller's URL would end the request line early and add header lines
+        // of its own: such a text is no URL.
+        return HoldsControlByte(m_Hostname) ? nullptr : m_Hostname.c_str();
     }
     if (!m_IsCardPresent) {
         return kLive.c_str();
@@ -161,6 +187,10 @@ int CAuthAuthorizeNet::SetParameters(const char* text) {
     m_Params["x_delim_char"] = std::string(1, kDelimiter);
     m_Params["x_encap_char"] = std::string(1, kEncapsulation);
     return count;
+}
+
+const char* const* CAuthAuthorizeNet::GetSecretParameterNames() {
+    return kSecretNames;
 }
 
 bool CAuthAuthorizeNet::ParseResults(std::string& response) {

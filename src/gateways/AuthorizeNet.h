@@ -19,6 +19,7 @@ public:
     ~CAuthAuthorizeNet() override;
     int SetParameters(const char* text) override;
     const SResultTable& GetResultTable() override;
+    const char* const* GetSecretParameterNames() override;
 
     bool m_IsCardPresent;
     bool m_IsTestAccount;

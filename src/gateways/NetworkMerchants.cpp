@@ -19,6 +19,23 @@ const SResultTable kResults = {
     {"response", kResponseCodes, '&'},
     {"transactionid", "authcode", "responsetext", "avsresponse", "cvvresponse"},
 };
+// The login and security key, the card and its tracks, and what an electronic check carries:
+// the bank account and routing number, the social security and driver's licence numbers.
+const char* const kSecretNames[] = {"password",
+                                    "security_key",
+                                    "ccnumber",
+                                    "cvv",
+                                    "track_1",
+                                    "track_2",
+                                    "track_3",
+                                    "checkaccount",
+                                    "checkaba",
+                                    "account_number",
+                                    "routing_number",
+                                    "ssn",
+                                    "social_security_number",
+                                    "drivers_license",
+                                    nullptr};
 
 }  // namespace
 
@@ -42,6 +59,10 @@ const SResultTable& CAuthNMI::GetResultTable() {
 
 int CAuthNMI::GetRequestFlags() {
     return kRequestEscape;
+}
+
+const char* const* CAuthNMI::GetSecretParameterNames() {
+    return kSecretNames;
 }
 
 bool CAuthNMI::ParseResults(std::string& response) {

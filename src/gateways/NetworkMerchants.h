@@ -13,6 +13,7 @@ public:
     int GetRequestFlags() override;
     bool ParseResults(std::string& response) override;
     const SResultTable& GetResultTable() override;
+    const char* const* GetSecretParameterNames() override;
 };
 
 #endif

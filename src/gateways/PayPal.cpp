@@ -1,5 +1,7 @@
 #include "gateways/PayPal.h"
 
+#include <algorithm>
+
 #include "gateways/GatewayHosts.h"
 #include "platform/Platform.h"
 #include "util/Text.h"
@@ -8,6 +10,25 @@ namespace {
 
 constexpr char kTestAccount[] = "test_account";
 constexpr char kRequestIdParameter[] = "X-VPS-REQUEST-ID";
+constexpr char kInvalidName[] = "Invalid parameter name";
+constexpr char kInvalidRequestId[] = "Invalid request id";
+
+// The password and the card with its swipe; the bank account and routing number of an ACH
+// payment; the check's MICR line and the driver's licence and social security numbers.
+const char* const kSecretNames[] = {"PWD",  "ACCT", "CVV2", "SWIPE", "ABA",
+                                    "MICR", "DL",   "SS",   nullptr};
+
+bool IsControl(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7F;
+}
+
+// The body is neither escaped nor tagged in its names: "&" or "=" would split a pair, "[" would
+// read as a length tag, and a control byte has no place in a name.
+bool IsValidName(const std::string& name) {
+    return std::none_of(name.begin(), name.end(),
+                        [](char c) { return IsControl(c) || c == '&' || c == '=' || c == '['; });
+}
 
 // The RESULT values of the Payflow guides for card transactions. 126 is authorised but held by
 // the fraud filters until the merchant accepts it; 127 was not screened by them. Declines: by the
@@ -107,6 +128,23 @@ int CPayPal::SetParameters(const char* text) {
         m_Params.erase(requestId);
     }
     return count;
+}
+
+const char* const* CPayPal::GetSecretParameterNames() {
+    return kSecretNames;
+}
+
+const char* CPayPal::GetRequestRefusal() {
+    for (const auto& entry : m_Params) {
+        if (!IsValidName(entry.first)) {
+            return kInvalidName;
+        }
+    }
+    // The id goes out as a header line: a line end in it would add lines of its own.
+    if (std::any_of(m_RequestId.begin(), m_RequestId.end(), IsControl)) {
+        return kInvalidRequestId;
+    }
+    return nullptr;
 }
 
 bool CPayPal::ParseResults(std::string& response) {

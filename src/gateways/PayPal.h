@@ -21,6 +21,8 @@ public:
     ~CPayPal() override;
     int SetParameters(const char* text) override;
     const SResultTable& GetResultTable() override;
+    const char* const* GetSecretParameterNames() override;
+    const char* GetRequestRefusal() override;
 
     bool m_IsTestAccount;
     std::string m_RequestId;

@@ -9,6 +9,7 @@ namespace {
 
 constexpr char kTransType[] = "TRANS_TYPE";
 constexpr char kIpAddress[] = "rx_ipaddress";
+const char* const kSecretNames[] = {"rx_password", "rx_cardnumber", nullptr};
 
 struct SEndpoint {
     const char* transType;
@@ -118,6 +119,10 @@ int CRxPay::SetParameters(const char* text) {
         m_Params[kIpAddress] = address;
     }
     return CAuthBase::SetParameters(text);
+}
+
+const char* const* CRxPay::GetSecretParameterNames() {
+    return kSecretNames;
 }
 
 bool CRxPay::ParseResults(std::string& response) {

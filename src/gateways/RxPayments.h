@@ -15,6 +15,7 @@ public:
     bool ParseResults(std::string& response) override;
     int SetParameters(const char* text) override;
     const SResultTable& GetResultTable() override;
+    const char* const* GetSecretParameterNames() override;
 };
 
 // The text after the first `tag` (a whole opening tag, "<code>") up to the next "<"; empty when

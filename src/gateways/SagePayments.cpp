@@ -16,6 +16,8 @@ constexpr char kMessage[] = "message";
 // The order number runs from its offset to the ASCII field separator.
 constexpr char kFieldSeparator = '\x1C';
 constexpr size_t kOrderNumberOffset = 57;
+// The merchant key, the card, and the routing and account numbers of a check.
+const char* const kSecretNames[] = {"M_key", "C_cardnumber", "C_cvv", "C_rte", "C_acct", nullptr};
 
 struct SField {
     size_t offset;
@@ -89,6 +91,10 @@ int CSage::SetParameters(const char* text) {
         m_IsSettlement = false;
     }
     return count;
+}
+
+const char* const* CSage::GetSecretParameterNames() {
+    return kSecretNames;
 }
 
 void CSage::StoreField(const std::string& response, size_t offset, size_t width, const char* name) {

@@ -16,6 +16,7 @@ public:
     bool ParseResults(std::string& response) override;
     int SetParameters(const char* text) override;
     const SResultTable& GetResultTable() override;
+    const char* const* GetSecretParameterNames() override;
 
     bool m_IsSettlement;
 

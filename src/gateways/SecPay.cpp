@@ -11,6 +11,7 @@ constexpr char kTransactionId[] = "trans_id";
 constexpr char kMessage[] = "message";
 constexpr char kApproved[] = "Approved";
 constexpr char kValid[] = "valid";
+const char* const kSecretNames[] = {"remotepassword", "card_no", "cv2", nullptr};
 
 // The "code" values of ValCard: authorised, not authorised, a problem reaching the bank, refused
 // as fraud. A refusal by one of the gateway's own checks before the bank ("P:" and the check's
@@ -74,6 +75,10 @@ int CAuthSecPay::SetParameters(const char* text) {
     // 64 bits so it does not wrap in 2038.
     m_Params[kTransactionId] = std::to_string(static_cast<long long>(std::time(nullptr)));
     return CAuthBase::SetParameters(text);
+}
+
+const char* const* CAuthSecPay::GetSecretParameterNames() {
+    return kSecretNames;
 }
 
 bool CAuthSecPay::ParseResults(std::string& response) {

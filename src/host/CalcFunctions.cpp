@@ -1,8 +1,10 @@
 #include "host/CalcFunctions.h"
 
 #include <cstdlib>
+#include <exception>
 
 #include "host/HostObjects.h"
+#include "log/Log.h"
 
 std::unique_ptr<CAuthBase> g_Auth;
 std::shared_ptr<IExchange> g_Exchange;
@@ -28,6 +30,21 @@ uint32_t ParameterCount(const FMX_DataVect* parms) {
     return FM_DataVect_Size(parms, &x);
 }
 
+// The host gets the answer the function's rules give, whatever went wrong; the process log keeps
+// one line of it, so that a failure is never silent. Called only from a handler.
+void LogFailure(const char* function) noexcept {
+    try {
+        try {
+            throw;
+        } catch (const std::exception& failure) {
+            g_Log.Write("%s failed: %s", function, failure.what());
+        } catch (...) {
+            g_Log.Write("%s failed", function);
+        }
+    } catch (...) {
+    }
+}
+
 const FMX_Locale* ParameterLocale(const FMX_DataVect* parms, uint32_t index) {
     FMX_Except x = {};
     const FMX_Data* data = FM_DataVect_At(parms, index, &x);
@@ -41,6 +58,7 @@ FMX_ErrorCode PluginVersion(int16_t, const FMX_ExprEnv*, const FMX_DataVect*, FM
         CHostLocale locale;
         SetResultText(result, kVersionText, locale.Get());
     } catch (...) {
+        LogFailure("PGV_Version");
     }
     return kNoError;
 }
@@ -52,6 +70,7 @@ FMX_ErrorCode BeginTransaction(int16_t, const FMX_ExprEnv*, const FMX_DataVect*,
     try {
         g_Auth->Clear();
     } catch (...) {
+        LogFailure("PGV_BeginTransaction");
     }
     return kNoError;
 }
@@ -66,6 +85,7 @@ FMX_ErrorCode SetParameters(int16_t, const FMX_ExprEnv*, const FMX_DataVect* par
             ReadTextParameter(parms, 0, characters * kMaxBytesPerCharacter + 1);
         g_Auth->SetParameters(text.c_str());
     } catch (...) {
+        LogFailure("PGV_SetParameters");
     }
     return kNoError;
 }
@@ -86,10 +106,12 @@ FMX_ErrorCode SendTransaction(int16_t, const FMX_ExprEnv*, const FMX_DataVect* p
             std::string response;
             sent = g_Auth->Send(timeout, response);
         } catch (...) {
+            LogFailure("PGV_SendTransaction");
             sent = false;
         }
         SetResultText(result, sent ? kSentText : kNotSentText, locale.Get());
     } catch (...) {
+        LogFailure("PGV_SendTransaction");
     }
     return kNoError;
 }
@@ -107,9 +129,11 @@ FMX_ErrorCode GetResult(int16_t, const FMX_ExprEnv*, const FMX_DataVect* parms, 
         try {
             g_Auth->GetResponseFieldValue(name.c_str(), value);
         } catch (...) {
+            LogFailure("PGV_GetResult");
         }
         SetResultText(result, value.c_str(), ParameterLocale(parms, 0));
     } catch (...) {
+        LogFailure("PGV_GetResult");
     }
     return kNoError;
 }
@@ -125,6 +149,7 @@ FMX_ErrorCode SelectPortal(int16_t, const FMX_ExprEnv*, const FMX_DataVect* parm
         gateway->SetExchange(g_Exchange);
         g_Auth = std::move(gateway);
     } catch (...) {
+        LogFailure("PGV_SelectPortal");
     }
     return kNoError;
 }

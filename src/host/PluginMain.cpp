@@ -78,9 +78,15 @@ intptr_t DoInit(int16_t interfaceVersion) {
         name.Assign(function.name);
         prototype.Assign(function.prototype);
         FMX_Except x = {};
-        FM_ExprEnv_RegisterExternalFunction(pluginId.Get(), function.id, name.Get(),
-                                            prototype.Get(), function.minArgs, function.maxArgs,
-                                            kFMX_AllCompatible, function.handler, &x);
+        const FMX_ErrorCode error = FM_ExprEnv_RegisterExternalFunction(
+            pluginId.Get(), function.id, name.Get(), prototype.Get(), function.minArgs,
+            function.maxArgs, kFMX_AllCompatible, function.handler, &x);
+        // The plug-in starts all the same; a solution calling the function then finds it
+        // missing, and the log says why.
+        if (error != kFMX_ErrNone || x.m_code != kFMX_ErrNone) {
+            g_Log.Write("Registering %s failed: error %d", function.name,
+                        static_cast<int>(error != kFMX_ErrNone ? error : x.m_code));
+        }
     }
     return kStarted;
 }
@@ -138,5 +144,9 @@ extern "C" PGV_EXPORT void FMExternCallProc(FMX_ExternCallPtr pb) {
                 break;
         }
     } catch (...) {
+        try {
+            g_Log.Write("FMExternCallProc failed on message %d", static_cast<int>(pb->whichCall));
+        } catch (...) {
+        }
     }
 }

@@ -73,7 +73,7 @@ void Log::Write(const char* format, ...) {
     }
     va_end(args);
 
-    m_Stream << (m_Mask.IsEmpty() ? line : m_Mask.Apply(line)) << '\n';
+    m_Stream << m_Mask.Apply(line) << '\n';
     m_Stream.flush();
 }
 

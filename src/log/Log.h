@@ -22,7 +22,8 @@ public:
     void Write(const char* format, ...) __attribute__((format(printf, 2, 3)));
     void IncreaseIndent();
     void DecreaseIndent();
-    // Every line written from now on passes through `mask`.
+    // Every line written from now on passes through `mask`. Card numbers and track data are
+    // hidden in every line, with or without a mask set.
     void SetMask(CLogMask mask);
 
     static bool Exists(const char* path);

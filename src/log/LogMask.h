@@ -1,35 +1,50 @@
 // Keeps secrets out of log lines. A transaction logs its parameters, its request text and the
-// gateway's answer; card numbers, security codes and passwords must not reach the file in clear.
+// gateway's answer; card numbers, track data, security codes and passwords must not reach the
+// file in clear.
 #ifndef PAYGROVE_LOG_LOGMASK_H
 #define PAYGROVE_LOG_LOGMASK_H
 
 #include <string>
 #include <vector>
 
+// What a secret that is not a card number is shown as.
+inline constexpr char kHiddenValue[] = "********";
+
 class CLogMask {
 public:
     // Masks `secret` where it stands as the value of the parameter `name`: after "name=" or
-    // "name[length]=", up to the end of the line or the next "&", "," or "|". A short secret
-    // (a security code of three digits, say) is masked there only, so other values that happen
-    // to hold the same digits stay readable.
+    // "name[length]=" (a name that ends in such a tag also matches without it), up to the end of
+    // the line or the next "&", "," or "|". A short secret (a security code of three digits, say)
+    // is masked there only, so other values that happen to hold the same digits stay readable.
     void AddValue(const std::string& name, const std::string& secret, const std::string& masked);
-    // Masks `secret` wherever it occurs: for card numbers, which may be echoed anywhere.
+    // Masks `secret` wherever it occurs.
     void AddAnywhere(const std::string& secret, const std::string& masked);
 
+    // Every occurrence of every secret is found in the line as given, the longest first, together
+    // with every card number and stretch of track data in it, and all are replaced in one pass:
+    // hiding one secret never changes the text another is looked for in. Where two overlap
+    // without one holding the other, both go under one kHiddenValue.
     std::string Apply(const std::string& line) const;
-    bool IsEmpty() const { return m_Rules.empty(); }
 
 private:
     struct SRule {
-        std::string name;  // empty: anywhere
+        std::vector<std::string> names;  // empty: anywhere
         std::string secret;
         std::string masked;
     };
+    struct SSpan {
+        size_t begin;
+        size_t end;
+        std::string replacement;
+    };
 
+    void AddRule(SRule rule);
     static bool IsValueOf(const std::string& line, size_t at, const std::string& name);
+    static bool NameEndsAt(const std::string& line, size_t end, const std::string& name);
     static bool EndsValue(const std::string& line, size_t end);
+    static void Claim(std::vector<SSpan>& claimed, SSpan span);
 
-    std::vector<SRule> m_Rules;
+    std::vector<SRule> m_Rules;  // longest secret first
 };
 
 #endif

@@ -5,9 +5,12 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+
+#include "LogScan.h"
 
 namespace {
 
@@ -191,7 +194,14 @@ std::string Quoted(const std::string& text) {
         if (c == '"' || c == '\\') {
             quoted += '\\';
         }
-        quoted += c;
+        // A line feed would end the script's line, and fmhost refuses a zero byte in one.
+        if (c == '\n' || c == '\0') {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04X", static_cast<unsigned>(c));
+            quoted += escape;
+        } else {
+            quoted += c;
+        }
     }
     return quoted + "\"";
 }
@@ -208,6 +218,15 @@ std::string TransactionScript(const std::string& portal, const std::string& para
 }
 
 SHostRun RunHost(const std::string& script, const std::vector<std::string>& extraArgs) {
+    std::vector<std::filesystem::path> logs = NoteScript(script);
+    std::filesystem::path plugin = BinDir() / PluginFileName();
+    for (size_t i = 0; i + 1 < extraArgs.size(); ++i) {
+        if (extraArgs[i] == "--plugin") {
+            plugin = extraArgs[i + 1];
+        }
+    }
+    logs.push_back(plugin.parent_path() / "Quilla.log");
+
     CTempDir dir;
     WriteFile(dir.Path() / "script.txt", script);
     std::string command =
@@ -234,6 +253,9 @@ SHostRun RunHost(const std::string& script, const std::vector<std::string>& extr
     }
     run.errors = ReadFile(dir.Path() / "err");
     EXPECT_EQ(run.errors.find("Sanitizer"), std::string::npos) << run.errors;
+    for (const std::filesystem::path& log : logs) {
+        ScanLog(log);
+    }
     return run;
 }
 

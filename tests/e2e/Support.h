@@ -28,7 +28,8 @@ struct SHostRun {
 };
 
 // Runs fmhost --json on the script; `extraArgs` go before the script's path. A run that takes
-// over a minute is ended and fails the test.
+// over a minute is ended and fails the test. Afterwards the transaction logs the script names
+// and the process log beside the plug-in are scanned for secrets (LogScan.h).
 SHostRun RunHost(const std::string& script, const std::vector<std::string>& extraArgs = {});
 
 struct SReceivedRequest {
@@ -105,7 +106,8 @@ std::string TransactionScript(const std::string& portal, const std::string& para
                               const std::vector<std::string>& fields);
 constexpr size_t kFirstResult = 4;
 
-// A FileMaker text literal for the script.
+// A FileMaker text literal for the script; a line feed and a zero byte are written as \u000A and
+// \u0000.
 std::string Quoted(const std::string& text);
 
 #endif

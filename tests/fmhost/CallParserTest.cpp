@@ -24,6 +24,7 @@ TEST(CallParser, ReadsCalls) {
         {"F(\"\";\"(;) tab\té\")", "F", {"", "(;) tab\té"}},
         {"F(12; -3;+4.50 ; 0.5)", "F", {"12", "-3", "+4.50", "0.5"}},
         {"_fé.Echo_2(1)", "_fé.Echo_2", {"1"}},
+        {R"(F("a\u000Ab\u0000c\u00e9\u20AC"))", "F", {std::string("a\nb\0cé€", 10)}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
@@ -53,6 +54,9 @@ TEST(CallParser, NamesWhatIsWrongWithAMalformedLine) {
         {"1F", "expected a function name, found \"1\""},
         {"F G", "unexpected \"G\" after the function name"},
         {std::string("F(\"a\0b\")", 8), "NUL byte"},
+        {R"(F("a\u12"))", "bad escape \\u in a text"},
+        {R"(F("\u00g0"))", "bad escape \\u in a text"},
+        {R"(F("\uD834\uDD1E"))", "bad escape \\u in a text"},
     };
     for (const auto& [line, error] : cases) {
         SCOPED_TRACE(line);
@@ -66,8 +70,11 @@ TEST(CallParser, QuotesTextsSoThatTheyReadBack) {
     const std::string text = "a\"b\\c\\\rd¶\té";
     EXPECT_EQ(QuoteText(text), "\"a\\\"b\\\\c\\\\¶d\\¶\té\"");
     EXPECT_EQ(ParseScriptLine("F(" + QuoteText(text) + ")").args, std::vector<std::string>{text});
-    // Other control characters, which the notation cannot write, keep a result on one line.
-    EXPECT_EQ(QuoteText("a\nb\x01"), R"("a\u000ab\u0001")");
+    // Other control characters keep a result on one line, and read back.
+    const std::string controls("a\nb\x01\0", 5);
+    EXPECT_EQ(QuoteText(controls), R"("a\u000ab\u0001\u0000")");
+    EXPECT_EQ(ParseScriptLine("F(" + QuoteText(controls) + ")").args,
+              std::vector<std::string>{controls});
 }
 
 }  // namespace

@@ -37,6 +37,9 @@ TEST(NetworkMerchants, DecidesLikeTheTestAccount) {
              "response=3&responsetext=Invalid Username&authcode=&transactionid=0&avsresponse="
              "&cvvresponse=&orderid=&type=sale&response_code=300"},
             {"cvv=999", Approved("N")},
+            {"merchant_defined_field_1=Pw%20echo&merchant_defined_field_=x&Merchant_Defined_Field_"
+             "2=2",
+             Approved("") + "&merchant_defined_field_1=Pw echo&Merchant_Defined_Field_2=2"},
             {"type=auth", Approved("", "auth"), true},
             {"type=validate&amount=", Approved("", "validate")},
             {"type=capture&transactionid=7&ccnumber=&ccexp=", Approved("", "capture")},

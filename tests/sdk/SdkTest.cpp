@@ -146,6 +146,12 @@ TEST(Sdk, RefusesBadArgumentsWithOrWithoutAnErrorRecordAndChangesNothing) {
         {kBad, [&](FMX_Except* x) { Add("PGV1", "A", First, 2, 1, x); }},
         {kBad, [&](FMX_Except* x) { Add("PGV1", "A", nullptr, 0, 0, x); }},
         {kBad, [&](FMX_Except* x) { FM_ExprEnv_UnRegisterExternalFunction(nullptr, 1, x); }},
+        {kFMX_ErrOutOfMemory,
+         [&](FMX_Except* x) {
+             FMHost_RefuseRegistrations(kFMX_ErrOutOfMemory);
+             EXPECT_EQ(Add("PGV1", "A", First, 0, 0, x), kFMX_ErrOutOfMemory);
+             FMHost_RefuseRegistrations(kFMX_ErrNone);
+         }},
         // An unknown function is refused, yet no error of the caller's.
         {kFMX_ErrNone,
          [&](FMX_Except* x) {
@@ -169,6 +175,18 @@ TEST(Sdk, RefusesBadArgumentsWithOrWithoutAnErrorRecordAndChangesNothing) {
     char value[8];
     EXPECT_EQ(FMHost_Data_GetText(result.get(), value, sizeof value), 7u);
     EXPECT_EQ(value, "1.00" + kEuro);
+}
+
+// A host's text can hold U+0000, which a zero-terminated text cannot hand over.
+TEST(Sdk, HostTextMayHoldZeroBytes) {
+    const Owned<FMX_DataVect> parms(FMHost_DataVect_New());
+    ASSERT_EQ(FMHost_DataVect_AppendTextBytes(parms.get(), "a\0b", 3), 1);
+    const FMX_Text* text = FM_DataVect_AtAsText(parms.get(), 0, nullptr);
+    EXPECT_EQ(FM_Text_GetSize(text, nullptr), 3u);
+    char buffer[8] = "XXXXXXX";
+    FM_Text_GetBytes(text, buffer, sizeof buffer, 0, kAll, kFMX_EncodingUTF8, nullptr);
+    EXPECT_EQ(std::string(buffer, 4), std::string("a\0b\0", 4));
+    EXPECT_EQ(FMHost_DataVect_AppendTextBytes(parms.get(), nullptr, 0), 0);
 }
 
 TEST(Register, TheSameKeyReplacesInPlace) {

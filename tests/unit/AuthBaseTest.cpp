@@ -6,6 +6,8 @@
 #include "TestSupport.h"
 #include "gateway/CardData.h"
 #include "gateway/URLEscape.h"
+#include "gateways/NetworkMerchants.h"
+#include "gateways/PayPal.h"
 
 namespace {
 
@@ -152,38 +154,116 @@ TEST(CardData, CardNumbersAndSecretNames) {
     EXPECT_EQ(MaskCardNumber("4111111111111111"), "XXXXXXXXXXXX1111");
     EXPECT_EQ(MaskCardNumber("4111-1111 1111 12 34"), "XXXX-XXXX XXXX 12 34");
 
-    const std::pair<const char*, bool> names[] = {
-        {"X_CARD_NUM", true}, {"CardNumber", true}, {"ACCT", true},      {"x_card_code", true},
-        {"CVV2", true},       {"x_tran_key", true}, {"PWD", true},       {"x_password", true},
-        {"track1", true},     {"swipe_data", true}, {"x_amount", false}, {"x_trans_id", false}};
-    for (const auto& [name, secret] : names) {
-        EXPECT_EQ(IsSecretParameterName(name), secret) << name;
+    CAuthNMI nmi;
+    CPayPal payflow;
+    const char* const* const common = nullptr;
+    const struct {
+        const char* name;
+        const char* const* gatewayNames;
+        bool secret;
+    } names[] = {{"X_CARD_NUM", common, true},
+                 {"CardNumber", common, true},
+                 {"ACCT", common, true},
+                 {"x_card_code", common, true},
+                 {"CVV2", common, true},
+                 {"x_tran_key", common, true},
+                 {"PWD", common, true},
+                 {"PWD[8]", common, true},
+                 {"x_password", common, true},
+                 {"track1", common, true},
+                 {"swipe_data", common, true},
+                 {"x_amount", common, false},
+                 {"x_trans_id", common, false},
+                 {"checkaccount", common, false},
+                 {"checkaccount", nmi.GetSecretParameterNames(), true},
+                 {"CheckABA", nmi.GetSecretParameterNames(), true},
+                 {"drivers_license_number", nmi.GetSecretParameterNames(), true},
+                 {"customer_ssn", nmi.GetSecretParameterNames(), true},
+                 {"classname", nmi.GetSecretParameterNames(), false},
+                 {"SS", payflow.GetSecretParameterNames(), true},
+                 {"DL", payflow.GetSecretParameterNames(), true},
+                 {"BILLTOADDRESS", payflow.GetSecretParameterNames(), false},
+                 {"BILLTOMIDDLENAME", payflow.GetSecretParameterNames(), false}};
+    for (const auto& c : names) {
+        EXPECT_EQ(IsSecretParameterName(c.name, c.gatewayNames), c.secret) << c.name;
     }
 }
 
+// The five ways secrets used to reach the log: a name with a bracket, rules that hid a secret
+// from one another, secrets the gateway echoes, names the common list lacks; and the lines they
+// reach it in: parameters, request, connection, "all", "pairs" and the results.
 TEST(CardData, LogMaskHidesSecretsInLines) {
+    CAuthNMI nmi;
+    CPayPal payflow;
+    const char* const* const common = nullptr;
     const StringMap card = {{"x_description", "4111 1111 1111 1111"}, {"x_amount", "12.00"}};
     const StringMap code = {{"x_card_code", "123"}, {"x_invoice_num", "123"}};
     const StringMap password = {{"x_password", "p@ss word"}};
+    const StringMap bracketed = {{"PWD[8]", "s3cretPw"}, {"CVV2[3]", "123"}};
+    const StringMap nmiBracketed = {{"password[]", "BracketPw1"}, {"cvv[]", "12"}};
+    const StringMap track = {{"x_card_num", "4111111111111111"},
+                             {"x_track2", "4111111111111111=30121010000012345678"}};
+    const StringMap cardInKey = {{"x_tran_key", "4111111111111111Zk9"}};
+    const StringMap secPay = {{"password", "Pw"}, {"remotepassword", "Pw,rest9"}};
+    const StringMap echoed = {{"password", "Zk9Echo77"}, {"cvv", "123"}};
+    const StringMap check = {{"checkaccount", "123456789"}, {"checkaba", "021000021"}};
+    const StringMap swiped = {{"x_description", "%B4111111111111111^DOE/JOHN^3012101?"}};
+    const StringMap none = {};
     const struct {
         const StringMap& params;
-        bool escaped;
+        const char* const* gatewayNames;
         const char* line;
         const char* masked;
-    } cases[] = {{card, false, "x_description=4111 1111 1111 1111, echo 4111 1111 1111 1111.",
-                  "x_description=XXXX XXXX XXXX 1111, echo XXXX XXXX XXXX 1111."},
-                 {card, true, " URL - x_amount=12.00&x_description=4111%201111%201111%201111",
-                  " URL - x_amount=12.00&x_description=XXXX%20XXXX%20XXXX%201111"},
-                 {code, false, "x_card_code[3]=123", "x_card_code[3]=********"},
-                 {code, false, "a=1&x_card_code=123&b=2", "a=1&x_card_code=********&b=2"},
-                 {code, false, "x_card_code=123,x_invoice_num=123|x_po_num=123",
-                  "x_card_code=********,x_invoice_num=123|x_po_num=123"},
-                 {code, false, "x_card_code=1234", "x_card_code=1234"},
-                 {code, false, "x_card_code[x]=123", "x_card_code[x]=123"},
-                 {password, true, "x_password=p@ss word&x_password=p%40ss%20word",
-                  "x_password=********&x_password=********"}};
+    } cases[] = {
+        {card, common, "x_description=4111 1111 1111 1111, echo 4111 1111 1111 1111.",
+         "x_description=XXXX XXXX XXXX 1111, echo XXXX XXXX XXXX 1111."},
+        {card, common, " URL - x_amount=12.00&x_description=4111%201111%201111%201111",
+         " URL - x_amount=12.00&x_description=XXXX%20XXXX%20XXXX%201111"},
+        {code, common, "x_card_code[3]=123", "x_card_code[3]=********"},
+        {code, common, "a=1&x_card_code=123&b=2", "a=1&x_card_code=********&b=2"},
+        {code, common, "x_card_code=123,x_invoice_num=123|x_po_num=123",
+         "x_card_code=********,x_invoice_num=123|x_po_num=123"},
+        {code, common, "x_card_code=1234", "x_card_code=1234"},
+        {code, common, "x_card_code[x]=123", "x_card_code[x]=123"},
+        {code, common, "my_x_card_code=123", "my_x_card_code=123"},
+        {password, common, "x_password=p@ss word&x_password=p%40ss%20word",
+         "x_password=********&x_password=********"},
+        {bracketed, payflow.GetSecretParameterNames(), "  PWD[8]=s3cretPw", "  PWD[8]=********"},
+        {bracketed, payflow.GetSecretParameterNames(), " URL - CVV2[3][3]=123&PWD[8][8]=s3cretPw",
+         " URL - CVV2[3][3]=********&PWD[8][8]=********"},
+        {bracketed, payflow.GetSecretParameterNames(), "CVV2[3]=123&CVV2=123&XCVV2=123",
+         "CVV2[3]=********&CVV2=********&XCVV2=123"},
+        {nmiBracketed, nmi.GetSecretParameterNames(), "  password[]=BracketPw1",
+         "  password[]=********"},
+        {nmiBracketed, nmi.GetSecretParameterNames(),
+         " URL - cvv%5B%5D=12&password%5B%5D=BracketPw1",
+         " URL - cvv%5B%5D=********&password%5B%5D=********"},
+        {nmiBracketed, nmi.GetSecretParameterNames(),
+         "Opening connection to https://secure.networkmerchants.com/api/"
+         "transact.php?cvv%5B%5D=12&password%5B%5D=BracketPw1",
+         "Opening connection to https://secure.networkmerchants.com/api/"
+         "transact.php?cvv%5B%5D=********&password%5B%5D=********"},
+        {track, common,
+         "x_card_num=4111111111111111|x_track2=4111111111111111=30121010000012345678",
+         "x_card_num=XXXXXXXXXXXX1111|x_track2=********"},
+        {cardInKey, common, "x_tran_key=4111111111111111Zk9", "x_tran_key=********"},
+        {secPay, common, "password=Pw|remotepassword=Pw,rest9",
+         "password=********|remotepassword=********"},
+        {echoed, nmi.GetSecretParameterNames(),
+         "  all=response=1&cvv=123&password=Zk9Echo77&id=123",
+         "  all=response=1&cvv=********&password=********&id=123"},
+        {echoed, nmi.GetSecretParameterNames(), "  pairs=cvv=123,note=Zk9Echo77;123",
+         "  pairs=cvv=********,note=********;123"},
+        {echoed, nmi.GetSecretParameterNames(), "  password=Zk9Echo77", "  password=********"},
+        {check, common, "checkaccount=123456789&checkaba=021000021",
+         "checkaccount=123456789&checkaba=021000021"},
+        {check, nmi.GetSecretParameterNames(), "checkaccount=123456789&checkaba=021000021",
+         "checkaccount=********&checkaba=********"},
+        {swiped, common, "x_description=%B4111111111111111^DOE/JOHN^3012101?",
+         "x_description=********"},
+        {none, common, "all=|1|,|card 4007000000027 ok|", "all=|1|,|card XXXXXXXXX0027 ok|"}};
     for (const auto& c : cases) {
-        EXPECT_EQ(BuildLogMask(c.params, c.escaped).Apply(c.line), c.masked);
+        EXPECT_EQ(BuildLogMask(c.params, c.gatewayNames).Apply(c.line), c.masked);
     }
 }
 

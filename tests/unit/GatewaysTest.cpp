@@ -101,6 +101,8 @@ TEST(AuthorizeNet, RequestAndEndpoint) {
          AuthNetUrl("cardpresent")},
         {"_hostname=https://h.example/\nx_amount=1.00", "x_amount=1.00&" + forced,
          AuthNetUrl("secure")},
+        {"_hostname=https://h.example/\rX-Injected: 1|x a=1", "x%20a=1&" + forced, "(no URL)"},
+        {"_hostname=https://h.example/\x7F", forced, "(no URL)"},
         {"x_login=me\nClear()\nx_cpversion=1.0",
          "x_cpversion=1.0&x_delim_char=%2C&x_encap_char=%7C&x_response_format=1",
          AuthNetUrl("cardpresent")}};
@@ -218,6 +220,35 @@ TEST(PayPal, RequestIdHeaderStaysUntilANewOneIsGiven) {
                   "X-VPS-CLIENTTIMEOUT: 45", "X-VPS-VITINTEGRATION-PRODUCT: Paygrove",
                   "X-VPS-VITINTEGRATION-VERSION: 5.0",
                   "X-VPS-REQUEST-ID: ", "X-VPS-VIT-OS-NAME: " PGV_EXPECTED_OS_NAME}));
+}
+
+// The body carries names as they are: one that would split a pair or read as a length tag, or a
+// control byte in a name or in the request id's header, fails the transaction unsent.
+TEST(PayPal, NamesAndRequestIdsThatWouldBreakTheRequestAreRefused) {
+    const std::string long300(300, 'N');
+    const struct {
+        std::string text;
+        const char* refusal;  // null: sent
+    } cases[] = {{"A&B=1", "Invalid parameter name"},
+                 {"A[1]=1", "Invalid parameter name"},
+                 {"A\r\nX-Injected: 1=1", "Invalid parameter name"},
+                 {"A\tB=1", "Invalid parameter name"},
+                 {"A\x7F=1", "Invalid parameter name"},
+                 {"A B=1", nullptr},
+                 {"A]=1", nullptr},
+                 {long300 + "=1", nullptr},
+                 {"X-VPS-REQUEST-ID=id\r\nX-Injected: 1", "Invalid request id"},
+                 {"X-VPS-REQUEST-ID=id 1", nullptr}};
+    for (const auto& c : cases) {
+        CRecordingGateway<CPayPal> gateway;
+        gateway.SetParameters(("AMT=1|" + c.text).c_str());
+        std::string response;
+        EXPECT_EQ(gateway.Send(0, response), c.refusal == nullptr) << c.text;
+        EXPECT_EQ(gateway.timeout, c.refusal ? -1 : 0) << c.text;
+        if (c.refusal) {
+            EXPECT_EQ(gateway.m_Results, (StringMap{{"error", c.refusal}})) << c.text;
+        }
+    }
 }
 
 TEST(PayPal, ParseResultsHonoursLengthTags) {

@@ -1,7 +1,10 @@
 // The calculation functions and the entry point, called as the host calls them.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <typeindex>
 #include <vector>
@@ -14,6 +17,7 @@
 #include "gateways/SagePayments.h"
 #include "gateways/SecPay.h"
 #include "host/CalcFunctions.h"
+#include "log/Log.h"
 
 extern "C" void FMExternCallProc(FMX_ExternCallPtr pb);
 
@@ -139,6 +143,63 @@ TEST_F(CalcFunctions, FailedOrThrowingSendIsReportedAsNotConnected) {
     EXPECT_EQ(CallFunction(&GetResult, {"pgv.status"}).result, kNoResult);
 }
 
+// A gateway that fails in every way a calculation function has to catch.
+class CThrowingGateway : public pgvtest::CFieldsGateway {
+public:
+    int SetParameters(const char*) override { throw std::runtime_error("parameters refused"); }
+    bool Send(int, std::string&) override { throw 42; }
+};
+
+// The process log, pointed at a scratch file for as long as the object lives.
+class CProcessLogFile {
+public:
+    CProcessLogFile() {
+        g_Log.m_TimeStamps = false;
+        g_Log.SetLogFile(m_Path.c_str());
+        g_Log.Open(false);
+    }
+    ~CProcessLogFile() { g_Log.Close(); }
+    CProcessLogFile(const CProcessLogFile&) = delete;
+    CProcessLogFile& operator=(const CProcessLogFile&) = delete;
+
+    std::string Text() const { return pgvtest::ReadFile(m_Path); }
+
+private:
+    pgvtest::CTempDir m_Dir;
+    std::string m_Path = m_Dir.File("Quilla.log");
+};
+
+// The answer stays what the function's rules give; the process log gets one line naming it.
+TEST_F(CalcFunctions, EveryCaughtFailureLeavesOneLineInTheProcessLog) {
+    const struct {
+        FMX_ExternalFunction function;
+        std::vector<std::string> args;
+        bool sage;  // else CThrowingGateway
+        std::optional<std::string> result;
+        const char* line;  // a regular expression
+    } cases[] = {{&SetParameters,
+                  {"a=1"},
+                  false,
+                  std::nullopt,
+                  "PGV_SetParameters failed: parameters refused"},
+                 {&SendTransaction, {}, false, kNotSent, "PGV_SendTransaction failed"},
+                 {&SendTransaction, {}, true, kNotSent, "PGV_SendTransaction failed: .*substr.*"}};
+    for (const auto& c : cases) {
+        if (c.sage) {
+            auto sage = std::make_unique<pgvtest::CRecordingGateway<CSage>>();
+            sage->answer = "too short";
+            g_Auth = std::move(sage);
+        } else {
+            g_Auth = std::make_unique<CThrowingGateway>();
+        }
+        CProcessLogFile log;
+        const SCallOutcome outcome = CallFunction(c.function, c.args);
+        EXPECT_EQ(outcome.error, 0);
+        EXPECT_EQ(outcome.result, c.result);
+        EXPECT_THAT(log.Text(), ::testing::MatchesRegex(std::string(c.line) + "\n"));
+    }
+}
+
 FMX_ExternCallStruct Call(uint8_t whichCall, int16_t version = 0, uint8_t parm1 = 0,
                           uint32_t parm2 = 0, intptr_t result = 12345) {
     FMX_ExternCallStruct block = {version, whichCall, parm1, parm2, nullptr, result};
@@ -209,6 +270,25 @@ TEST_F(PluginMain, RegistersTheSixFunctions) {
              << ' ' << row.minArgs << '-' << row.maxArgs << ' ' << std::hex << row.flags;
         EXPECT_EQ(text.str(), expected[i]);
     }
+}
+
+// The plug-in starts without the functions the host refused, and the log names each of them.
+TEST_F(PluginMain, RefusedRegistrationsAreLogged) {
+    CProcessLogFile log;
+    FMHost_RefuseRegistrations(kFMX_ErrOutOfMemory);
+    EXPECT_EQ(Call(kFMXT_Init, 57, kFMXT_Developer).result, 51);
+    FMHost_RefuseRegistrations(kFMX_ErrNone);
+    EXPECT_EQ(FMHost_RegisteredCount(), 0u);
+    Call(kFMXT_Shutdown);
+    EXPECT_EQ(log.Text(),
+              "Product: Paygrove 5.2\nIs FM server = No\n"
+              "Registering PGV_Version failed: error 1\n"
+              "Registering PGV_BeginTransaction failed: error 1\n"
+              "Registering PGV_SetParameters failed: error 1\n"
+              "Registering PGV_SendTransaction failed: error 1\n"
+              "Registering PGV_GetResult failed: error 1\n"
+              "Registering PGV_SelectPortal failed: error 1\n"
+              "Shutting down plugin\n");
 }
 
 TEST_F(PluginMain, StringRequestsAndOtherMessages) {

@@ -3,8 +3,11 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "TestSupport.h"
+#include "log/CardNumbers.h"
 #include "log/Log.h"
 #include "log/LogMask.h"
 
@@ -91,6 +94,77 @@ TEST_F(LogFile, MaskAppliesToEveryLine) {
     m_Log.Write("x_card_code=%d&x_invoice_num=123", 123);
     m_Log.Close();
     EXPECT_EQ(Text(), "x_card_num=XXXXXXXXXXXX1111\n  x_card_code=********&x_invoice_num=123\n");
+}
+
+// The process log has no mask of its own, yet a card number never reaches it in clear.
+TEST_F(LogFile, CardNumbersAreHiddenWithoutAMask) {
+    ASSERT_TRUE(m_Log.Open(false));
+    m_Log.Write("card %s, id %s", "4007000000027", "4007000000028");
+    m_Log.Close();
+    EXPECT_EQ(Text(), "card XXXXXXXXX0027, id 4007000000028\n");
+}
+
+// Secrets are looked for in the line as given and replaced in one pass, the longest first.
+TEST(LogMask, ReplacesEveryOccurrenceInOnePass) {
+    const struct {
+        std::vector<std::pair<std::string, std::string>> anywhere;
+        std::string line;
+        std::string masked;
+    } cases[] = {// A mask that looks like a secret is not masked again.
+                 {{{"abcdef", "ABCDEF"}, {"ABCDEF", "zzz"}}, "abcdef ABCDEF", "ABCDEF zzz"},
+                 // The longer secret wins where one holds the other.
+                 {{{"secret", "[short]"}, {"my-secret-key", "[long]"}},
+                  "my-secret-key secret",
+                  "[long] [short]"},
+                 // Overlapping without one holding the other: both go, under one mask.
+                 {{{"abcdef12", "[a]"}, {"12345678", "[b]"}}, "x abcdef12345678 y", "x ******** y"},
+                 {{{"abcdef", "[a]"}}, "abcdefabcdef", "[a][a]"},
+                 // A card number inside a longer secret goes with it.
+                 {{{"4111111111111111Zk9", "[key]"}},
+                  "4111111111111111Zk9 4111111111111111",
+                  "[key] XXXXXXXXXXXX1111"},
+                 // A secret inside a card number does not uncover the card's digits.
+                 {{{"111111", "[pin]"}}, "4111111111111111 111111", "XXXXXXXXXXXX1111 [pin]"},
+                 {{}, "no secrets", "no secrets"},
+                 {{}, "", ""}};
+    for (const auto& c : cases) {
+        CLogMask mask;
+        for (const auto& [secret, masked] : c.anywhere) {
+            mask.AddAnywhere(secret, masked);
+        }
+        EXPECT_EQ(mask.Apply(c.line), c.masked) << c.line;
+    }
+}
+
+TEST(LogMask, FindsCardNumbersAndTrackData) {
+    const struct {
+        std::string text;
+        std::string masked;
+    } cases[] = {
+        {"4111111111111111", "XXXXXXXXXXXX1111"},
+        {"a4111111111111111b", "aXXXXXXXXXXXX1111b"},
+        {"4111111111111112", "4111111111111112"},
+        {"41111111111111110", "41111111111111110"},
+        {"4111-1111-1111-1111 and 4111 1111 1111 1111",
+         "XXXX-XXXX-XXXX-1111 and XXXX XXXX XXXX 1111"},
+        {"4111  1111 1111 1111", "4111  1111 1111 1111"},
+        {"x=Card%205424%200000%200000%200015%20on", "x=Card%20XXXX%20XXXX%20XXXX%200015%20on"},
+        {"x=5424+0000+0000+0015&y=%2020", "x=XXXX+XXXX+XXXX+0015&y=%2020"},
+        {"12-06-26 16:36:19 : Product", "12-06-26 16:36:19 : Product"},
+        {"x=;4111111111111111=30121010000012345678?&y=1", "x=********&y=1"},
+        {"x=4111111111111111=3012101&y=1", "x=********&y=1"},
+        {"4111111111111111=30", "XXXXXXXXXXXX1111=30"},
+        {"t=%B4111111111111111^DOE/JOHN ^30121010000000000000?;4111111111111111=3012?",
+         "t=****************"},
+        {"t=B4111111111111111^DOE/JOHN^3012101|u=2", "t=********|u=2"},
+        {"t=X4111111111111111^DOE", "t=X" + std::string(12, 'X') + "1111^DOE"}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(CLogMask().Apply(c.text), c.masked) << c.text;
+    }
+    EXPECT_TRUE(IsTrackData("%B4111111111111111^DOE/JOHN^3012?"));
+    EXPECT_TRUE(IsTrackData(";4111111111111111=3012?"));
+    EXPECT_FALSE(IsTrackData("4111111111111111"));
+    EXPECT_FALSE(IsTrackData("4111111111111112=30121010"));
 }
 
 }  // namespace

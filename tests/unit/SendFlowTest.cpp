@@ -4,6 +4,7 @@
 #include <string>
 
 #include "TestSupport.h"
+#include "gateways/PayPal.h"
 #include "gateways/SagePayments.h"
 
 namespace {
@@ -52,6 +53,12 @@ TEST(SendFlow, RequestTextFollowsTheFlags) {
         {kRequestEscape, {{"a", "1"}, {"B", "2"}, {"_c", "3"}}, "B=2&_c=3&a=1"},
         {kRequestEscape, {{"WIM_Log", ""}, {"wim_log", "sent"}}, "wim_log=sent"},
         {kRequestEscape, {}, ""},
+        // A name is escaped like a value, and never cut.
+        {kRequestEscape,
+         {{"a\r\nX-Injected: 1", "1"}, {" b&c=[]", "2"}},
+         "%20b%26c%3D%5B%5D=2&a%0D%0AX-Injected:%201=1"},
+        {kRequestEscape, {{long300, "1"}}, long300 + "=1"},
+        {kRequestPost | kRequestLengthTags, {{" b&c", "1"}}, " b&c[1]=1"},
     };
     for (const auto& c : cases) {
         CFlowGateway gateway;
@@ -133,6 +140,26 @@ TEST(SendFlow, TransactionLogLinesWithCardDataMasked) {
               "  pgv.transaction_id=\n");
     gateway.SendNow();
     EXPECT_EQ(pgvtest::ReadFile(path), log) << "the second send has no WIM_Log any more";
+}
+
+// A request the gateway refuses never reaches the exchange; the log says why, with its
+// parameters masked as ever.
+TEST(SendFlow, RefusedRequestFailsBeforeAnyConnection) {
+    pgvtest::CTempDir dir;
+    const std::string path = dir.File("transaction.log");
+    pgvtest::CRecordingGateway<CPayPal> gateway;
+    gateway.SetParameters(("WIM_Log=" + path + "|PWD[8]=s3cretPw|AMT=1.00").c_str());
+    std::string response;
+    EXPECT_FALSE(gateway.Send(0, response));
+    EXPECT_EQ(gateway.timeout, -1) << "the exchange was reached";
+    EXPECT_EQ(gateway.m_Results, (StringMap{{"error", "Invalid parameter name"}}));
+    EXPECT_EQ(pgvtest::ReadFile(path),
+              "\n--Parameters\n  AMT=1.00\n  PWD[8]=********\n"
+              "   URL - AMT[4]=1.00&PWD[8][8]=********\n\n"
+              "**Error - Invalid parameter name\n\n--Results\n  error=Invalid parameter name\n\n"
+              "--Normalised results\n  pgv.approved=0\n  pgv.auth_code=\n  pgv.avs=\n  pgv.cvv=\n"
+              "  pgv.gateway=\n  pgv.message=Invalid parameter name\n  pgv.status=error\n"
+              "  pgv.transaction_id=\n");
 }
 
 // A parser that gives up (Sage's, on a short answer) fails the transaction; the log still

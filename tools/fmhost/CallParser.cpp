@@ -6,6 +6,7 @@ namespace fmhost {
 namespace {
 
 constexpr std::string_view kPilcrow = "\xC2\xB6";
+constexpr std::size_t kCodeDigits = 4;
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
@@ -21,6 +22,39 @@ bool IsNameStart(char c) {
 }
 bool IsNameChar(char c) {
     return IsNameStart(c) || IsDigit(c) || c == '.';
+}
+
+// \uXXXX: a character of the Basic Multilingual Plane other than a surrogate half.
+bool ReadCodeUnit(std::string_view digits, unsigned& code) {
+    if (digits.size() < kCodeDigits) {
+        return false;
+    }
+    code = 0;
+    for (std::size_t i = 0; i < kCodeDigits; ++i) {
+        const char c = digits[i];
+        const int value = IsDigit(c)             ? c - '0'
+                          : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                          : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                 : -1;
+        if (value < 0) {
+            return false;
+        }
+        code = code * 16 + static_cast<unsigned>(value);
+    }
+    return code < 0xD800 || code > 0xDFFF;
+}
+
+void AppendUtf8(unsigned code, std::string& text) {
+    if (code < 0x80) {
+        text += static_cast<char>(code);
+    } else if (code < 0x800) {
+        text += static_cast<char>(0xC0 | (code >> 6));
+        text += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        text += static_cast<char>(0xE0 | (code >> 12));
+        text += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        text += static_cast<char>(0x80 | (code & 0x3F));
+    }
 }
 
 std::string Describe(char c) {
@@ -162,6 +196,13 @@ private:
             } else if (rest.substr(1, kPilcrow.size()) == kPilcrow) {
                 text += kPilcrow;
                 pos_ += 1 + kPilcrow.size();
+            } else if (rest[1] == 'u') {
+                unsigned code = 0;
+                if (!ReadCodeUnit(rest.substr(2), code)) {
+                    return Error("bad escape \\u in a text: four hexadecimal digits expected");
+                }
+                AppendUtf8(code, text);
+                pos_ += 2 + kCodeDigits;
             } else {
                 return Error("bad escape \\ followed by " + Describe(rest[1]) + " in a text");
             }

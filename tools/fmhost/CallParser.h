@@ -18,11 +18,12 @@ struct ScriptLine {
 };
 
 // Blank lines and lines starting with # are kSkip; a trailing CR is ignored. In a quoted text,
-// \" is a quote, \\ a backslash, \¶ a pilcrow, and ¶ stands for a return (CR).
+// \" is a quote, \\ a backslash, \¶ a pilcrow, \uXXXX the character of that hexadecimal code
+// (a line feed or a zero byte included), and ¶ stands for a return (CR).
 ScriptLine ParseScriptLine(std::string_view line);
 
-// The text as a quoted literal in the same notation. Other control characters than tab, which the
-// notation cannot write, appear as \u00XX so that a result always stays on one line.
+// The text as a quoted literal in the same notation. Control characters other than tab and CR
+// appear as \u00XX, so that a result always stays on one line.
 std::string QuoteText(std::string_view utf8);
 
 }  // namespace fmhost

@@ -242,7 +242,7 @@ std::optional<std::string> RunCall(const fmhost::ScriptLine& call, Output& out) 
     }
     std::vector<std::string> args;
     for (const std::string& arg : call.args) {
-        if (!FMHost_DataVect_AppendText(parms.get(), arg.c_str())) {
+        if (!FMHost_DataVect_AppendTextBytes(parms.get(), arg.data(), arg.size())) {
             throw std::bad_alloc();
         }
         args.push_back(ParameterText(parms.get(), static_cast<uint32_t>(args.size())));

@@ -16,6 +16,9 @@ constexpr std::string_view kServer = "Apache";
 constexpr std::string_view kCardCodeMismatch = "999";
 // NMI's test accounts decline any amount below this.
 constexpr long long kDeclineBelowCents = 100;
+// Fields the answer repeats after its own, as a gateway that echoes its caller's fields does:
+// what a solution puts there comes back in the answer, secrets included.
+constexpr std::string_view kEchoedPrefix = "merchant_defined_field_";
 
 struct SResult {
     int response = 1;
@@ -111,6 +114,13 @@ SHttpResponse CNetworkMerchants::Handle(const SHttpRequest& request) {
                     "&avsresponse=" + r.avs + "&cvvresponse=" + r.cvv +
                     "&orderid=" + params.Value("orderid") + "&type=" + type +
                     "&response_code=" + std::to_string(r.code);
+    for (const auto& [name, value] : params.All()) {
+        if (name.size() > kEchoedPrefix.size() &&
+            EqualsIgnoreCase(std::string_view(name).substr(0, kEchoedPrefix.size()),
+                             kEchoedPrefix)) {
+            response.body += "&" + name + "=" + value;
+        }
+    }
     return response;
 }
 

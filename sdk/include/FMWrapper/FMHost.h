@@ -36,12 +36,18 @@ FMX_API int FMHost_RegisteredAt(uint32_t index, FMHost_Registration* out);
 FMX_API int FMHost_FindFunction(const char* utf8Name, FMHost_Registration* out);
 /* Empties the register table. */
 FMX_API void FMHost_ClearRegistrations(void);
+/* From now on every registration fails with `code` and leaves the table as it is, as a host short
+ * of memory would; kFMX_ErrNone accepts registrations again. */
+FMX_API void FMHost_RefuseRegistrations(FMX_ErrorCode code);
 
 /* A parameter vector the host builds for a call; each member is a text with a system locale. */
 FMX_API FMX_DataVect* FMHost_DataVect_New(void);
 FMX_API void FMHost_DataVect_Delete(FMX_DataVect* vect);
 /* Returns 1, or 0 when vect or utf8 is null or memory runs out. */
 FMX_API int FMHost_DataVect_AppendText(FMX_DataVect* vect, const char* utf8);
+/* The same for the `size` bytes at utf8, which may hold zero bytes: the text then holds U+0000,
+ * as a host's text can. */
+FMX_API int FMHost_DataVect_AppendTextBytes(FMX_DataVect* vect, const char* utf8, size_t size);
 
 /* A result object; "set" is false until the function sets it. */
 FMX_API FMX_Data* FMHost_Data_New(void);
