@@ -10,12 +10,8 @@
 
 namespace fmhost {
 
-// The plug-in, and the libraries it brings in, stay mapped until the process ends: LeakSanitizer,
-// which checks the tests' runs, cannot read the thread-local storage of a library unloaded while
-// the process goes on (gnutls, which libcurl brings in, is one) and stops the run there. The
-// plug-in has had its shut-down message by then, as FileMaker sends it.
 PluginLibrary::PluginLibrary(const std::string& path)
-    : handle_(dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE)) {
+    : handle_(dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {
     if (!handle_) {
         const char* why = dlerror();
         throw std::runtime_error("cannot load plug-in " + path + ": " +
