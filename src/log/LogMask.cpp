@@ -150,5 +150,15 @@ std::string CLogMask::Apply(const std::string& line) const {
         copied = span.end;
     }
     out.append(line, copied, std::string::npos);
+    // Hiding a secret can leave digits that stood beside it a card number of their own, with
+    // nothing after them to make the run too long; a card number the masked line shows is hidden
+    // as well, until it shows none. Each round hides digits, so the rounds end.
+    for (std::vector<STextSpan> cards = FindCardNumbers(out); !cards.empty();
+         cards = FindCardNumbers(out)) {
+        for (const STextSpan& card : cards) {
+            out.replace(card.begin, card.end - card.begin,
+                        MaskCardNumber(out.substr(card.begin, card.end - card.begin)));
+        }
+    }
     return out;
 }

@@ -208,6 +208,7 @@ TEST(CardData, LogMaskHidesSecretsInLines) {
     const StringMap echoed = {{"password", "Zk9Echo77"}, {"cvv", "123"}};
     const StringMap check = {{"checkaccount", "123456789"}, {"checkaba", "021000021"}};
     const StringMap swiped = {{"x_description", "%B4111111111111111^DOE/JOHN^3012101?"}};
+    const StringMap glued = {{"CVV2", "11111111111111"}};
     const StringMap none = {};
     const struct {
         const StringMap& params;
@@ -261,7 +262,9 @@ TEST(CardData, LogMaskHidesSecretsInLines) {
          "checkaccount=********&checkaba=********"},
         {swiped, common, "x_description=%B4111111111111111^DOE/JOHN^3012101?",
          "x_description=********"},
-        {none, common, "all=|1|,|card 4007000000027 ok|", "all=|1|,|card XXXXXXXXX0027 ok|"}};
+        {none, common, "all=|1|,|card 4007000000027 ok|", "all=|1|,|card XXXXXXXXX0027 ok|"},
+        // Digits that were too many for a card number until a secret among them was hidden.
+        {glued, common, "ref=111111111111115424000000000015", "ref=********XXXXXXXXXXXX0015"}};
     for (const auto& c : cases) {
         EXPECT_EQ(BuildLogMask(c.params, c.gatewayNames).Apply(c.line), c.masked);
     }
