@@ -257,8 +257,19 @@ size_t __CFReadStream::OnHeader(char* data, size_t size, size_t count, void* obj
     } else {
         const size_t colon = line.find(':');
         if (colon != std::string::npos) {
-            stream->m_ResponseFields.emplace_back(Trim(line.substr(0, colon)),
-                                                  Trim(line.substr(colon + 1)));
+            // A field that comes again is one field whose values are joined, as CFNetwork has
+            // them.
+            const std::string name = Trim(line.substr(0, colon));
+            const std::string value = Trim(line.substr(colon + 1));
+            HeaderFields& fields = stream->m_ResponseFields;
+            const auto known = std::find_if(fields.begin(), fields.end(), [&name](const auto& f) {
+                return EqualNoCase(f.first, name);
+            });
+            if (known == fields.end()) {
+                fields.emplace_back(name, value);
+            } else {
+                known->second += ", " + value;
+            }
         }
     }
     return size * count;

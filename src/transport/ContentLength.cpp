@@ -2,7 +2,9 @@
 
 #include "transport/HttpBackend.h"
 
-std::optional<unsigned long long> ParseContentLength(const std::string& text) {
+namespace {
+
+std::optional<unsigned long long> ParseNumber(const std::string& text) {
     const size_t first = text.find_first_not_of(" \t");
     const size_t last = text.find_last_not_of(" \t");
     if (first == std::string::npos) {
@@ -19,4 +21,23 @@ std::optional<unsigned long long> ParseContentLength(const std::string& text) {
         }
     }
     return value;
+}
+
+}  // namespace
+
+std::optional<unsigned long long> ParseContentLength(const std::string& text) {
+    std::optional<unsigned long long> length;
+    size_t start = 0;
+    for (size_t comma = text.find(',');; comma = text.find(',', start)) {
+        const std::optional<unsigned long long> value =
+            ParseNumber(text.substr(start, comma - start));
+        if (!value || (length && *length != *value)) {
+            return std::nullopt;
+        }
+        length = value;
+        if (comma == std::string::npos) {
+            return length;
+        }
+        start = comma + 1;
+    }
 }

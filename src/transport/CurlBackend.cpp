@@ -77,6 +77,8 @@ bool CCurlBackend::SetUp() {
         return false;
     }
     curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "https");
+    // Card data travels over TLS 1.2 or newer only, whatever else the system's library allows.
+    curl_easy_setopt(curl, CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1_2));
     // A new connection for every transaction, as on Windows.
     curl_easy_setopt(curl, CURLOPT_FORBID_REUSE, 1L);
     curl_easy_setopt(curl, CURLOPT_FRESH_CONNECT, 1L);
@@ -112,13 +114,15 @@ bool CCurlBackend::QueryStatusCode(std::string& code) {
 }
 
 bool CCurlBackend::QueryContentLength(std::string& length) {
+    // Each time the header came, joined as one list.
+    length.clear();
     curl_header* header = nullptr;
-    if (curl_easy_header(m_Curl.get(), kContentLength, 0, CURLH_HEADER, kLastAnswer, &header) !=
-        CURLHE_OK) {
-        return false;
+    for (size_t index = 0; curl_easy_header(m_Curl.get(), kContentLength, index, CURLH_HEADER,
+                                            kLastAnswer, &header) == CURLHE_OK;
+         ++index) {
+        length += (index > 0 ? ", " : "") + std::string(header->value);
     }
-    length = header->value;
-    return true;
+    return header != nullptr;
 }
 
 long CCurlBackend::Read(char* buffer, size_t size) {

@@ -42,6 +42,78 @@ DWORD TimeoutMilliseconds(int timeoutSeconds) {
         std::min<unsigned long long>(milliseconds, std::numeric_limits<DWORD>::max()));
 }
 
+// One HttpSendRequest on a thread of its own, which the exchange waits for no longer than its
+// time: Wine's WinINet bounds no TLS handshake by its time-outs, and closing the handle does not
+// end the call, so a handshake that stalls would hold FileMaker for as long as the server kept
+// the connection open. A call still going when the time is up is left to end on its own; it keeps
+// the plug-in loaded, and its body, until it does.
+class CSendCall {
+public:
+    // Whether the request was sent and its answer's header arrived within `milliseconds`.
+    static bool SendWithin(HINTERNET request, const std::string& body, DWORD milliseconds) {
+        auto* call = new CSendCall(request, body);
+        HMODULE module = nullptr;
+        const BOOL pinned = GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                                               reinterpret_cast<LPCSTR>(&CSendCall::Run), &module);
+        const HANDLE thread = pinned && call->m_Done != nullptr
+                                  ? CreateThread(nullptr, 0, &CSendCall::Run, call, 0, nullptr)
+                                  : nullptr;
+        if (thread == nullptr) {
+            if (pinned) {
+                FreeLibrary(module);
+            }
+            const bool sent = call->Send();
+            call->Release();
+            call->Release();
+            return sent;
+        }
+        call->m_Module = module;
+        CloseHandle(thread);
+        const bool ended = WaitForSingleObject(call->m_Done, milliseconds) == WAIT_OBJECT_0;
+        const bool sent = ended && InterlockedCompareExchange(&call->m_Sent, 0, 0) != 0;
+        call->Release();
+        return sent;
+    }
+
+private:
+    CSendCall(HINTERNET request, const std::string& body)
+        : m_Request(request), m_Body(body), m_Done(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+    ~CSendCall() {
+        if (m_Done != nullptr) {
+            CloseHandle(m_Done);
+        }
+    }
+
+    bool Send() {
+        // WinINet takes the body through a pointer to writable memory: the call's own copy.
+        return HttpSendRequestA(m_Request, nullptr, 0, m_Body.empty() ? nullptr : m_Body.data(),
+                                static_cast<DWORD>(m_Body.size())) != FALSE;
+    }
+
+    static DWORD WINAPI Run(LPVOID context) {
+        auto* call = static_cast<CSendCall*>(context);
+        InterlockedExchange(&call->m_Sent, call->Send() ? 1 : 0);
+        SetEvent(call->m_Done);
+        const HMODULE module = call->m_Module;
+        call->Release();
+        FreeLibraryAndExitThread(module, 0);
+    }
+
+    // The waiting exchange and the thread each hold the call; the last to let go deletes it.
+    void Release() {
+        if (InterlockedDecrement(&m_References) == 0) {
+            delete this;
+        }
+    }
+
+    const HINTERNET m_Request;
+    std::string m_Body;
+    const HANDLE m_Done;
+    HMODULE m_Module = nullptr;
+    LONG m_Sent = 0;
+    LONG m_References = 2;
+};
+
 class CWinInetBackend : public IHttpBackend {
 public:
     bool Prepare(const SWireRequest& request, Log& log) override;
@@ -84,10 +156,7 @@ bool CWinInetBackend::Send() {
     }
     IgnoreRevocation();
     AddHeaders();
-    // WinINet takes the body through a pointer to writable memory: the request's own copy.
-    std::string& body = m_Wire.body;
-    return HttpSendRequestA(m_Request.get(), nullptr, 0, body.empty() ? nullptr : body.data(),
-                            static_cast<DWORD>(body.size())) != FALSE;
+    return CSendCall::SendWithin(m_Request.get(), m_Wire.body, MillisecondsLeft());
 }
 
 bool CWinInetBackend::Open() {
@@ -174,22 +243,33 @@ bool CWinInetBackend::QueryStatusCode(std::string& code) {
 }
 
 bool CWinInetBackend::QueryContentLength(std::string& length) {
-    // Asked for as text, not as a number, so that the exchange judges an odd value itself.
-    std::string area(kHeaderArea, '\0');
-    DWORD size = kHeaderArea;
-    if (!HttpQueryInfoA(m_Request.get(), HTTP_QUERY_CONTENT_LENGTH, area.data(), &size, nullptr)) {
+    // Asked for as text, not as a number, so that the exchange judges an odd value itself, and
+    // each time the header comes, joined as one list, so that it sees two that disagree.
+    length.clear();
+    DWORD index = 0;
+    for (;;) {
+        std::string area(kHeaderArea, '\0');
+        DWORD size = kHeaderArea;
+        DWORD at = index;
+        BOOL found =
+            HttpQueryInfoA(m_Request.get(), HTTP_QUERY_CONTENT_LENGTH, area.data(), &size, &at);
         // A failure for want of room has set `size` to the room needed.
-        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
-            return false;
+        if (!found && GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
+            area.assign(size, '\0');
+            at = index;
+            found =
+                HttpQueryInfoA(m_Request.get(), HTTP_QUERY_CONTENT_LENGTH, area.data(), &size, &at);
         }
-        area.assign(size, '\0');
-        if (!HttpQueryInfoA(m_Request.get(), HTTP_QUERY_CONTENT_LENGTH, area.data(), &size,
-                            nullptr)) {
-            return false;
+        if (!found) {
+            return index > 0;
         }
+        length += (index > 0 ? ", " : "") + area.substr(0, size);
+        // WinINet moves the index on to the next occurrence, or leaves it on the last one.
+        if (at == index) {
+            return true;
+        }
+        index = at;
     }
-    length.assign(area.data(), size);
-    return true;
 }
 
 long CWinInetBackend::Read(char* buffer, size_t size) {

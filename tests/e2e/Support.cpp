@@ -5,9 +5,11 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <sstream>
 
 #include "LogScan.h"
@@ -165,6 +167,10 @@ std::string MachineAddress() {
     return Env("PGV_MACHINE_ADDRESS");
 }
 
+int ListenerPort(const char* variable) {
+    return std::stoi(Env(variable));
+}
+
 CTempDir::CTempDir() {
     static std::atomic<int> counter{0};
     m_Path = std::filesystem::temp_directory_path() /
@@ -182,6 +188,18 @@ std::string ReadFile(const std::filesystem::path& path) {
     std::stringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+std::vector<std::string> TransactionLogs(const std::filesystem::path& path) {
+    const std::string log = ReadFile(path);
+    const std::string start = LogLineEnds("\n--Parameters\n");
+    std::vector<std::string> transactions;
+    for (size_t at = log.find(start); at != std::string::npos;) {
+        const size_t next = log.find(start, at + start.size());
+        transactions.push_back(log.substr(at, next - at));
+        at = next;
+    }
+    return transactions;
 }
 
 void WriteFile(const std::filesystem::path& path, const std::string& text) {
@@ -217,18 +235,12 @@ std::string TransactionScript(const std::string& portal, const std::string& para
     return script;
 }
 
-SHostRun RunHost(const std::string& script, const std::vector<std::string>& extraArgs) {
-    std::vector<std::filesystem::path> logs = NoteScript(script);
-    std::filesystem::path plugin = BinDir() / PluginFileName();
-    for (size_t i = 0; i + 1 < extraArgs.size(); ++i) {
-        if (extraArgs[i] == "--plugin") {
-            plugin = extraArgs[i + 1];
-        }
-    }
-    logs.push_back(plugin.parent_path() / "Quilla.log");
+namespace {
 
-    CTempDir dir;
-    WriteFile(dir.Path() / "script.txt", script);
+// The command that runs fmhost --json on `script`, its standard error into `errors`.
+std::string HostCommand(const std::filesystem::path& script,
+                        const std::vector<std::string>& extraArgs,
+                        const std::filesystem::path& errors) {
     std::string command =
         std::string("timeout --kill-after=") + kHostKillGrace + " " + kHostTimeLimit + " ";
     const std::string launcher = Env("PGV_HOST_LAUNCHER");
@@ -240,22 +252,79 @@ SHostRun RunHost(const std::string& script, const std::vector<std::string>& extr
     for (const std::string& arg : extraArgs) {
         command += " " + ShellQuoted(arg);
     }
-    command += " " + ShellQuoted((dir.Path() / "script.txt").string()) + " > " +
-               ShellQuoted((dir.Path() / "out").string()) + " 2> " +
-               ShellQuoted((dir.Path() / "err").string()) + " < /dev/null";
-    SHostRun run;
-    const int status = std::system(command.c_str());
+    return command + " " + ShellQuoted(script.string()) + " 2> " + ShellQuoted(errors.string()) +
+           " < /dev/null";
+}
+
+// Every log the run may have written: the transaction logs its script names, and the process
+// log beside the plug-in it loaded.
+std::vector<std::filesystem::path> LogsOf(const std::string& script,
+                                          const std::vector<std::string>& extraArgs) {
+    std::vector<std::filesystem::path> logs = NoteScript(script);
+    std::filesystem::path plugin = BinDir() / PluginFileName();
+    for (size_t i = 0; i + 1 < extraArgs.size(); ++i) {
+        if (extraArgs[i] == "--plugin") {
+            plugin = extraArgs[i + 1];
+        }
+    }
+    logs.push_back(plugin.parent_path() / "Quilla.log");
+    return logs;
+}
+
+void Finish(SHostRun& run, int status, const std::filesystem::path& errors,
+            const std::vector<std::filesystem::path>& logs) {
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     EXPECT_NE(run.exitCode, kTimedOut) << "fmhost ran for over " << kHostTimeLimit << " s";
-    std::istringstream out(ReadFile(dir.Path() / "out"));
-    for (std::string line; std::getline(out, line);) {
-        run.lines.push_back(line);
-    }
-    run.errors = ReadFile(dir.Path() / "err");
+    run.errors = ReadFile(errors);
     EXPECT_EQ(run.errors.find("Sanitizer"), std::string::npos) << run.errors;
     for (const std::filesystem::path& log : logs) {
         ScanLog(log);
     }
+}
+
+}  // namespace
+
+SHostRun RunHost(const std::string& script, const std::vector<std::string>& extraArgs) {
+    const std::vector<std::filesystem::path> logs = LogsOf(script, extraArgs);
+    CTempDir dir;
+    WriteFile(dir.Path() / "script.txt", script);
+    const std::string command =
+        HostCommand(dir.Path() / "script.txt", extraArgs, dir.Path() / "err") + " > " +
+        ShellQuoted((dir.Path() / "out").string());
+    SHostRun run;
+    const int status = std::system(command.c_str());
+    std::istringstream out(ReadFile(dir.Path() / "out"));
+    for (std::string line; std::getline(out, line);) {
+        run.lines.push_back(line);
+    }
+    Finish(run, status, dir.Path() / "err", logs);
+    return run;
+}
+
+SHostRun RunHostTimed(const std::string& script) {
+    const std::vector<std::filesystem::path> logs = LogsOf(script, {});
+    CTempDir dir;
+    WriteFile(dir.Path() / "script.txt", script);
+    const std::string command = HostCommand(dir.Path() / "script.txt", {}, dir.Path() / "err");
+    SHostRun run;
+    const auto start = std::chrono::steady_clock::now();
+    std::FILE* out = ::popen(command.c_str(), "r");
+    if (out == nullptr) {
+        ADD_FAILURE() << "cannot run " << command;
+        return run;
+    }
+    std::string line;
+    for (int c; (c = std::fgetc(out)) != EOF;) {
+        if (c != '\n') {
+            line += static_cast<char>(c);
+            continue;
+        }
+        run.lines.push_back(line);
+        run.lineSeconds.push_back(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        line.clear();
+    }
+    Finish(run, ::pclose(out), dir.Path() / "err", logs);
     return run;
 }
 
@@ -289,6 +358,15 @@ std::optional<std::string> SHostRun::Result(size_t call) const {
     return (*line)["result"].get<std::string>();
 }
 
+double SHostRun::Seconds(size_t call) const {
+    // Line 0 is the start-up answer, so the call's own line is call + 1.
+    if (call + 1 >= lineSeconds.size()) {
+        ADD_FAILURE() << "no time for call " << call;
+        return 0;
+    }
+    return lineSeconds[call + 1] - lineSeconds[call];
+}
+
 int SHostRun::Error(size_t call) const {
     const std::optional<nlohmann::ordered_json> line = Call(call);
     return line && line->contains("error") ? (*line)["error"].get<int>() : -1;
@@ -301,11 +379,14 @@ std::vector<SReceivedRequest> ReceivedRequests() {
     size_t at = 0;
     while (log.compare(at, marker.size(), marker) == 0) {
         const size_t lineEnd = log.find('\n', at);
-        const size_t size = std::stoul(log.substr(at + marker.size(), lineEnd - at));
+        // "SIZE", or "SIZE resumed" for a request that came over a resumed TLS session.
+        const std::string entry = log.substr(at + marker.size(), lineEnd - at - marker.size());
+        const size_t size = std::stoul(entry);
         const std::string raw = log.substr(lineEnd + 1, size);
         at = lineEnd + 1 + size + 1;
 
         SReceivedRequest request;
+        request.resumed = entry.find(" resumed") != std::string::npos;
         const size_t headEnd = raw.find("\r\n\r\n");
         std::istringstream head(raw.substr(0, headEnd));
         std::getline(head, request.requestLine);

@@ -25,17 +25,24 @@ struct SHostRun {
     // Its result, null when left unset, and its error code.
     std::optional<std::string> Result(size_t call) const;
     int Error(size_t call) const;
+    // When each line of standard output arrived, in seconds from the start (RunHostTimed only).
+    std::vector<double> lineSeconds;
+    // How long the n-th call took: from the line before its own to its own (RunHostTimed only).
+    double Seconds(size_t call) const;
 };
 
 // Runs fmhost --json on the script; `extraArgs` go before the script's path. A run that takes
 // over a minute is ended and fails the test. Afterwards the transaction logs the script names
 // and the process log beside the plug-in are scanned for secrets (LogScan.h).
 SHostRun RunHost(const std::string& script, const std::vector<std::string>& extraArgs = {});
+// RunHost, noting when each line of output arrives, for a test that bounds how long a call takes.
+SHostRun RunHostTimed(const std::string& script);
 
 struct SReceivedRequest {
     std::string requestLine;
     std::vector<std::string> headers;  // in the order received, without line ends
     std::string body;
+    bool resumed = false;  // it came over a resumed TLS session
 };
 
 // Everything the sandbox received so far, oldest first.
@@ -47,6 +54,9 @@ std::filesystem::path BinDir();
 int OddPort();
 // The address of the machine's one network interface.
 std::string MachineAddress();
+// The port the isolated runner exported as `variable`, one of its hostile listeners' (such as
+// PGV_RESET_PORT).
+int ListenerPort(const char* variable);
 
 // What differs between the platforms, so that the tests state every other expectation once.
 bool OnWindows();
@@ -98,6 +108,9 @@ private:
 };
 
 std::string ReadFile(const std::filesystem::path& path);
+// A transaction log file cut into its transactions, each from the blank line before its
+// "--Parameters" on.
+std::vector<std::string> TransactionLogs(const std::filesystem::path& path);
 void WriteFile(const std::filesystem::path& path, const std::string& text);
 
 // A script that selects the portal, begins, sets the parameters, sends and reads each field:

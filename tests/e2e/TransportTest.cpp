@@ -2,6 +2,8 @@
 // Authorize.Net URL override points the plug-in at it.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "Support.h"
 
 namespace {
@@ -111,6 +113,83 @@ TEST(TransportEndToEnd, RefusedBeforeAnyRequest) {
 TEST(TransportEndToEnd, TimeoutBoundsTheExchange) {
     EXPECT_EQ(SendTo(OddUrl("/stall"), "2").error, "System failed connect");
     EXPECT_EQ(SendTo(OddUrl("/slow"), "3").error, "Error reading response");
+}
+
+// Transactions of one host process, each to `url` in turn; then what each answered, and whether
+// the sandbox saw each one's request.
+struct SStep {
+    std::string url;
+    std::string all;    // "all" after a success
+    std::string error;  // "error" after a failure; empty for a success
+    // Whether its connection resumes the TLS session of one before it. The Linux build keeps
+    // sessions for the process; what Schannel and CFNetwork keep is theirs, and not asked here.
+    bool resumed = false;
+};
+
+TEST(TransportEndToEnd, EveryConnectionVerifiesItsCertificate) {
+    const std::string gatewayName = "https://secure.authorize.net:" + std::to_string(OddPort());
+    const std::string rotating =
+        "https://secure.authorize.net:" + std::to_string(ListenerPort("PGV_ROTATING_PORT"));
+    const struct {
+        const char* name;
+        std::vector<SStep> steps;
+    } cases[] = {
+        // Each transaction makes a new connection, which takes up the session of the one before.
+        {"the same host again",
+         {{gatewayName + "/ok?", "ok", ""},
+          {gatewayName + "/ok?", "ok", "", true},
+          {gatewayName + "/ok?", "ok", "", true}}},
+        // A session the first connection left must not carry the second past its host name.
+        {"a session resumed under another name",
+         {{gatewayName + "/ok?", "ok", ""},
+          {"https://localhost:" + std::to_string(OddPort()) + "/ok?", "",
+           "System failed connect"}}},
+        // A server that restarted under a certificate nobody trusts, with new session-ticket
+        // keys, is refused although the process has talked to it before.
+        {"a certificate that became untrusted",
+         {{OddUrl("/certificate/original"), "original", ""},
+          {rotating + "/ok?", "ok", ""},
+          {OddUrl("/certificate/rotated"), "rotated", "", true},
+          {rotating + "/ok?", "", "System failed connect"},
+          {OddUrl("/certificate/original"), "original", "", true}}},
+    };
+    for (const auto& c : cases) {
+        std::string script = "PGV_SelectPortal ( \"AUTHNET\" )\n";
+        for (const SStep& step : c.steps) {
+            script += "PGV_BeginTransaction\nPGV_SetParameters ( " +
+                      Quoted("_hostname=" + step.url + "|x_amount=1.00") +
+                      " )\nPGV_SendTransaction ( 5 )\nPGV_GetResult ( \"all\" )\n"
+                      "PGV_GetResult ( \"error\" )\n";
+        }
+        const size_t before = ReceivedRequests().size();
+        const SHostRun run = RunHost(script);
+        EXPECT_EQ(run.exitCode, 0) << c.name << ": " << run.errors;
+        size_t answered = 0;
+        for (size_t i = 0; i < c.steps.size(); ++i) {
+            const SStep& step = c.steps[i];
+            // After the portal's call, five calls a step: begin, parameters, send, all, error.
+            const size_t send = 1 + i * 5 + 2;
+            const bool ok = step.error.empty();
+            answered += ok ? 1 : 0;
+            EXPECT_EQ(run.Result(send), ok ? "1" : kFailed) << c.name << ", step " << i;
+            EXPECT_EQ(run.Result(send + 1).value_or("(unset)"), ok ? step.all : kNoResult)
+                << c.name << ", step " << i;
+            EXPECT_EQ(run.Result(send + 2).value_or("(unset)"), ok ? kNoResult : step.error)
+                << c.name << ", step " << i;
+        }
+        const std::vector<SReceivedRequest> requests = RequestsSince(before);
+        EXPECT_EQ(requests.size(), answered) << c.name;
+        for (size_t i = 0, request = 0; i < c.steps.size() && request < requests.size(); ++i) {
+            if (!c.steps[i].error.empty()) {
+                continue;
+            }
+            if (!OnWindows() && !OnMacLine()) {
+                EXPECT_EQ(requests[request].resumed, c.steps[i].resumed)
+                    << c.name << ", step " << i;
+            }
+            ++request;
+        }
+    }
 }
 
 }  // namespace

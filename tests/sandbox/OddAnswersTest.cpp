@@ -17,11 +17,14 @@ std::string Answer(const std::string& status, const std::string& framing, const 
 
 TEST(OddAnswer, IsExactByPath) {
     const std::string ok = "200 OK";
+    const std::string okHead = Answer(ok, "Content-Length: 2\r\n", "");
     const struct {
         const char* target;
         std::string bytes;
         std::string trickle = "";
         bool holdsOpen = false;
+        bool resets = false;
+        ECertificateSwitch certificate = ECertificateSwitch::None;
     } cases[] = {
         {"/ok?x_login=abc", Answer(ok, "Content-Length: 2\r\n", "ok")},
         {"/status/206", Answer("206 Partial Content", "Content-Length: 7\r\n", "odd 206")},
@@ -35,6 +38,25 @@ TEST(OddAnswer, IsExactByPath) {
         {"/nul", Answer(ok, "Content-Length: 7\r\n", std::string("abc\0def", 7))},
         {"/slow", Answer(ok, "Content-Length: 10\r\n", ""), "0123456789"},
         {"/stall", "", "", true},
+        {"/stall/body", Answer(ok, "Content-Length: 100\r\n", std::string(10, 'a')), "", true},
+        {"/reset/header", okHead.substr(0, okHead.size() / 2), "", false, true},
+        {"/reset/body", Answer(ok, "Content-Length: 100\r\n", std::string(40, 'a')), "", false,
+         true},
+        {"/trickle", Answer(ok, "Content-Length: 10\r\n", ""), "0123456789"},
+        {"/continue", "HTTP/1.1 100 Continue\r\n\r\n" + okHead + "ok"},
+        {"/garbage", "ZZZZ garbage\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok"},
+        {"/garbage/code", "HTTP/1.1 2OO OK" + okHead.substr(okHead.find("\r\n")) + "ok"},
+        {"/long-header",
+         Answer(ok, "X-Padding: " + std::string(64 * 1024, 'p') + "\r\nContent-Length: 2\r\n",
+                "ok")},
+        {"/length-twice", Answer(ok, "Content-Length: 5\r\nContent-Length: 11\r\n", "hello world")},
+        {"/length-padded", Answer(ok, "Content-Length:    10   \r\n", "0123456789")},
+        {"/nul/megabyte",
+         Answer(ok, "Content-Length: 1048576\r\n", std::string(1024 * 1024, '\0'))},
+        {"/certificate/rotated", Answer(ok, "Content-Length: 7\r\n", "rotated"), "", false, false,
+         ECertificateSwitch::Rotated},
+        {"/certificate/original", Answer(ok, "Content-Length: 8\r\n", "original"), "", false, false,
+         ECertificateSwitch::Original},
         {"/status/600",
          Answer("404 Not Found", "Content-Length: 40\r\n",
                 "Not Found: no odd answer at /status/600\n", "text/plain; charset=us-ascii")},
@@ -45,6 +67,8 @@ TEST(OddAnswer, IsExactByPath) {
         EXPECT_EQ(answer.trickle, c.trickle) << c.target;
         EXPECT_EQ(answer.trickleEvery.count() > 0, !c.trickle.empty()) << c.target;
         EXPECT_EQ(answer.holdOpen.count() > 0, c.holdsOpen) << c.target;
+        EXPECT_EQ(answer.reset, c.resets) << c.target;
+        EXPECT_EQ(answer.certificate, c.certificate) << c.target;
     }
 }
 

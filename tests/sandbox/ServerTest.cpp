@@ -15,9 +15,12 @@
 namespace pgv::sandbox {
 namespace {
 
-// One request over a TLS connection verified against the certificate; all the server sent.
+using Session = std::unique_ptr<SSL_SESSION, decltype(&SSL_SESSION_free)>;
+
+// One request over a TLS connection verified against the certificate, resuming `session` when it
+// holds one and keeping the connection's session there; all the server sent.
 std::string Exchange(const std::string& address, const std::string& certPath,
-                     const std::string& request) {
+                     const std::string& request, Session& session) {
     std::unique_ptr<SSL_CTX, decltype(&SSL_CTX_free)> context(SSL_CTX_new(TLS_client_method()),
                                                               SSL_CTX_free);
     EXPECT_EQ(SSL_CTX_load_verify_locations(context.get(), certPath.c_str(), nullptr), 1);
@@ -27,6 +30,9 @@ std::string Exchange(const std::string& address, const std::string& certPath,
     SSL* ssl = nullptr;
     BIO_get_ssl(tls.get(), &ssl);
     SSL_set1_host(ssl, "secure.authorize.net");
+    if (session) {
+        SSL_set_session(ssl, session.get());
+    }
     BIO_set_conn_hostname(tls.get(), address.c_str());
     if (BIO_do_handshake(tls.get()) != 1) {
         ADD_FAILURE() << "no verified TLS connection to " << address;
@@ -39,9 +45,11 @@ std::string Exchange(const std::string& address, const std::string& certPath,
     for (int count; (count = BIO_read(tls.get(), buffer, sizeof buffer)) > 0;) {
         answer.append(buffer, static_cast<std::size_t>(count));
     }
+    session.reset(SSL_get1_session(ssl));
     return answer;
 }
 
+// The log tells a resumed session from a new one: a client's second connection resumes the first's.
 TEST(Server, AnswersOverTlsAndAppendsTheRequestToTheLog) {
     char pattern[] = "/tmp/pgv-sandbox-test-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
@@ -66,16 +74,22 @@ TEST(Server, AnswersOverTlsAndAppendsTheRequestToTheLog) {
         "GET /gateway/transact.dll?x_login=abc&x_tran_key=k&x_delim_data=TRUE&x_delim_char=%7C"
         "&x_amount=1.00&x_card_num=4111111111111111&x_exp_date=1299 HTTP/1.0\r\n"
         "User-Agent: sandbox-test\r\nHost: secure.authorize.net\r\nX-Order: 1\r\n\r\n";
-    const std::string answer = Exchange(server.ListenAddress(), config.certFile, payment);
-    EXPECT_NE(answer.find("\r\nConnection: close\r\n\r\n1|1|1|This transaction has been approved."),
-              std::string::npos)
-        << answer;
+    Session session(nullptr, SSL_SESSION_free);
+    for (int connection = 0; connection < 2; ++connection) {
+        const std::string answer =
+            Exchange(server.ListenAddress(), config.certFile, payment, session);
+        EXPECT_NE(
+            answer.find("\r\nConnection: close\r\n\r\n1|1|1|This transaction has been approved."),
+            std::string::npos)
+            << answer;
+    }
     server.Stop();
     runner.join();
 
     std::ifstream in(dir + "/requests.log", std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}),
-              "earlier\n@@ request " + std::to_string(payment.size()) + "\n" + payment + "\n");
+              "earlier\n@@ request " + std::to_string(payment.size()) + "\n" + payment +
+                  "\n@@ request " + std::to_string(payment.size()) + " resumed\n" + payment + "\n");
     std::filesystem::remove_all(dir);
 }
 

@@ -107,6 +107,8 @@ TEST(LineExchange, OutcomeOfEachAnswerOnBothLines) {
         {[](S& s) { s.length = "-5"; }, false, "Error retrieving response size"},
         {[](S& s) { s.length = "5.0"; }, false, "Error retrieving response size"},
         {[](S& s) { s.length = " 5\t"; }, true, "hello"},
+        {[](S& s) { s.length = "5, 5"; }, true, "hello"},
+        {[](S& s) { s.length = "5, 7"; }, false, "Error retrieving response size"},
         {[](S& s) { s.length = "67108865"; }, false, "Unknown System Failure"},
         {[](S& s) { s.length = "999999999999999999999999"; }, false, "Unknown System Failure"},
         {[](S& s) { s.length = "0"; }, true, ""},

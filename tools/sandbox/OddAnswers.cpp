@@ -1,5 +1,6 @@
 #include "sandbox/OddAnswers.h"
 
+#include <cstddef>
 #include <optional>
 #include <string_view>
 
@@ -8,6 +9,14 @@ namespace pgv::sandbox {
 namespace {
 
 constexpr std::string_view kServer = "paygrove-sandbox-odd";
+// "compressed ok", gzipped with no name and no time stamp.
+constexpr std::string_view kGzipped(
+    "\x1f\x8b\x08\x00\x00\x00\x00\x00\x02\xff\x4b\xce\xcf\x2d\x28\x4a\x2d\x2e\x4e\x4d\x51"
+    "\xc8\xcf\x06\x00\xa8\xbc\x34\x78\x0d\x00\x00\x00",
+    33);
+constexpr std::size_t kLongHeaderBytes = 64 * 1024;
+constexpr std::size_t kMegabyte = 1024 * 1024;
+constexpr std::chrono::seconds kStallFor{120};
 
 std::string Head(int status, std::time_t now, const HeaderList& framing) {
     std::string head = "HTTP/1.1 " + std::to_string(status) + " " + ReasonPhrase(status) +
@@ -73,7 +82,56 @@ SOddAnswer OddAnswer(const SHttpRequest& request, std::time_t now) {
         answer.bytes = Head(200, now, {{"Content-Length", "5"}}) + "hello world";
         return answer;
     } else if (path == "/stall") {
-        answer.holdOpen = std::chrono::seconds(120);
+        answer.holdOpen = kStallFor;
+        return answer;
+    } else if (path == "/stall/body") {
+        answer.bytes = Head(200, now, {{"Content-Length", "100"}}) + std::string(10, 'a');
+        answer.holdOpen = kStallFor;
+        return answer;
+    } else if (path == "/reset/header") {
+        const std::string head = Head(200, now, {{"Content-Length", "2"}});
+        answer.bytes = head.substr(0, head.size() / 2);
+        answer.reset = true;
+        return answer;
+    } else if (path == "/reset/body") {
+        answer.bytes = Head(200, now, {{"Content-Length", "100"}}) + std::string(40, 'a');
+        answer.reset = true;
+        return answer;
+    } else if (path == "/trickle") {
+        answer.bytes = Head(200, now, {{"Content-Length", "10"}});
+        answer.trickle = "0123456789";
+        answer.trickleEvery = std::chrono::seconds(1);
+        return answer;
+    } else if (path == "/continue") {
+        answer.bytes = "HTTP/1.1 100 Continue\r\n\r\n" + Exact(200, now, "ok");
+        return answer;
+    } else if (path == "/garbage") {
+        answer.bytes = "ZZZZ garbage\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok";
+        return answer;
+    } else if (path == "/garbage/code") {
+        const std::string ok = Exact(200, now, "ok");
+        answer.bytes = "HTTP/1.1 2OO OK" + ok.substr(ok.find("\r\n"));
+        return answer;
+    } else if (path == "/long-header") {
+        answer.bytes = Exact(200, now, "ok", {{"X-Padding", std::string(kLongHeaderBytes, 'p')}});
+        return answer;
+    } else if (path == "/length-twice") {
+        answer.bytes =
+            Head(200, now, {{"Content-Length", "5"}, {"Content-Length", "11"}}) + "hello world";
+        return answer;
+    } else if (path == "/length-padded") {
+        answer.bytes = Head(200, now, {{"Content-Length", "   10   "}}) + "0123456789";
+        return answer;
+    } else if (path == "/gzip") {
+        answer.bytes = Exact(200, now, std::string(kGzipped), {{"Content-Encoding", "gzip"}});
+        return answer;
+    } else if (path == "/nul/megabyte") {
+        answer.bytes = Exact(200, now, std::string(kMegabyte, '\0'));
+        return answer;
+    } else if (path == "/certificate/rotated" || path == "/certificate/original") {
+        const bool rotated = path == "/certificate/rotated";
+        answer.bytes = Exact(200, now, rotated ? "rotated" : "original");
+        answer.certificate = rotated ? ECertificateSwitch::Rotated : ECertificateSwitch::Original;
         return answer;
     } else if (path == "/slow") {
         answer.bytes = Head(200, now, {{"Content-Length", "10"}});

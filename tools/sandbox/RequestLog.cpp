@@ -6,8 +6,9 @@
 
 namespace pgv::sandbox {
 
-std::string FormatLogEntry(std::string_view raw) {
-    std::string entry = "@@ request " + std::to_string(raw.size()) + "\n";
+std::string FormatLogEntry(std::string_view raw, bool resumed) {
+    std::string entry =
+        "@@ request " + std::to_string(raw.size()) + (resumed ? " resumed\n" : "\n");
     entry.append(raw);
     entry += '\n';
     return entry;
@@ -20,8 +21,8 @@ CRequestLog::CRequestLog(const std::string& path) : file_(std::fopen(path.c_str(
     }
 }
 
-void CRequestLog::Append(std::string_view raw) {
-    const std::string entry = FormatLogEntry(raw);
+void CRequestLog::Append(std::string_view raw, bool resumed) {
+    const std::string entry = FormatLogEntry(raw, resumed);
     std::lock_guard<std::mutex> lock(mutex_);
     std::fwrite(entry.data(), 1, entry.size(), file_.get());
     std::fflush(file_.get());

@@ -1,5 +1,7 @@
-// Every request the sandbox receives, appended as "@@ request N\n", the N raw bytes, "\n".
-// Tests read the entries back to assert the request line, header order and body bytes.
+// Every request the sandbox receives, appended as "@@ request N\n", the N raw bytes, "\n"; the
+// first line is "@@ request N resumed\n" when the request came over a resumed TLS session.
+// Tests read the entries back to assert the request line, header order and body bytes, and that
+// a client resumes its sessions.
 #ifndef PAYGROVE_SANDBOX_REQUESTLOG_H
 #define PAYGROVE_SANDBOX_REQUESTLOG_H
 
@@ -11,7 +13,7 @@
 
 namespace pgv::sandbox {
 
-std::string FormatLogEntry(std::string_view raw);
+std::string FormatLogEntry(std::string_view raw, bool resumed = false);
 
 class CRequestLog {
 public:
@@ -19,7 +21,7 @@ public:
     explicit CRequestLog(const std::string& path);
 
     // Safe from many threads; each entry is flushed before returning.
-    void Append(std::string_view raw);
+    void Append(std::string_view raw, bool resumed = false);
 
 private:
     struct SCloser {

@@ -15,6 +15,7 @@
 #include <iostream>
 #include <stdexcept>
 
+#include "sandbox/Hostile.h"
 #include "sandbox/OddAnswers.h"
 
 namespace pgv::sandbox {
@@ -26,6 +27,8 @@ using Clock = std::chrono::steady_clock;
 // After the answer, unread request bytes still arriving would make the kernel reset the
 // connection and could destroy the answer in flight; so they are drained for this long.
 constexpr std::chrono::seconds kLinger{2};
+// Before a reset, so that the client has taken in what was sent before the reset destroys it.
+constexpr std::chrono::milliseconds kBeforeReset{200};
 
 std::string LastSslError() {
     char text[256];
@@ -75,6 +78,7 @@ public:
     }
 
     bool Valid() const { return ssl_ != nullptr; }
+    bool Resumed() const { return SSL_session_reused(ssl_.get()) == 1; }
 
     EIo Handshake(Clock::time_point deadline) {
         return Drive([this] { return SSL_accept(ssl_.get()); }, deadline);
@@ -137,6 +141,13 @@ public:
                 return EIo::Stopped;
             }
         }
+    }
+
+    // Resets the connection; the socket closes with the stream.
+    void Reset() {
+        Pause(kBeforeReset);
+        const linger abort{1, 0};
+        setsockopt(socket_.Get(), SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
     }
 
     void Close() {
@@ -217,6 +228,43 @@ void SendOdd(CTlsStream& stream, const SOddAnswer& answer, std::chrono::millisec
     if (answer.holdOpen.count() > 0) {
         stream.AwaitPeerClose(Clock::now() + answer.holdOpen);
     }
+    if (answer.reset) {
+        stream.Reset();
+    } else {
+        stream.Close();
+    }
+}
+
+std::shared_ptr<SSL_CTX> MakeContext(const std::string& certFile, const std::string& keyFile,
+                                     bool tls10Only) {
+    std::shared_ptr<SSL_CTX> tls(SSL_CTX_new(TLS_server_method()), SSL_CTX_free);
+    if (!tls) {
+        throw std::runtime_error("cannot set up the server: " + LastSslError());
+    }
+    if (tls10Only) {
+        // TLS 1.0 signs the handshake with SHA-1, which only security level 0 still allows.
+        SSL_CTX_set_security_level(tls.get(), 0);
+        SSL_CTX_set_min_proto_version(tls.get(), TLS1_VERSION);
+        SSL_CTX_set_max_proto_version(tls.get(), TLS1_VERSION);
+    } else {
+        SSL_CTX_set_min_proto_version(tls.get(), TLS1_2_VERSION);
+    }
+    if (SSL_CTX_use_certificate_chain_file(tls.get(), certFile.c_str()) != 1) {
+        throw std::runtime_error("cannot load the certificate " + certFile + ": " + LastSslError());
+    }
+    if (SSL_CTX_use_PrivateKey_file(tls.get(), keyFile.c_str(), SSL_FILETYPE_PEM) != 1) {
+        throw std::runtime_error("cannot load the key " + keyFile + ": " + LastSslError());
+    }
+    if (SSL_CTX_check_private_key(tls.get()) != 1) {
+        throw std::runtime_error("the key " + keyFile + " does not match the certificate " +
+                                 certFile);
+    }
+    return tls;
+}
+
+bool AnswersByPath(EListenerKind kind) {
+    return kind == EListenerKind::Odd || kind == EListenerKind::Tls10 ||
+           kind == EListenerKind::Rotating;
 }
 
 }  // namespace
@@ -241,40 +289,78 @@ CServer::CServer(SServerConfig config, const CGatewayRouter& router, CRequestLog
     : config_(std::move(config)),
       router_(router),
       log_(log),
-      tls_(SSL_CTX_new(TLS_server_method())),
       stop_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
     // Clients of the odd listener hang up mid-answer on purpose; a write to such a socket must
     // fail with EPIPE, not end the process.
     std::signal(SIGPIPE, SIG_IGN);
-    if (!tls_ || stop_.Get() < 0) {
-        throw std::runtime_error("cannot set up the server: " + LastSslError());
+    if (stop_.Get() < 0) {
+        throw std::runtime_error(std::string("cannot set up the server: ") + std::strerror(errno));
     }
-    SSL_CTX_set_min_proto_version(tls_.get(), TLS1_2_VERSION);
-    if (SSL_CTX_use_certificate_chain_file(tls_.get(), config_.certFile.c_str()) != 1) {
-        throw std::runtime_error("cannot load the certificate " + config_.certFile + ": " +
-                                 LastSslError());
+    const std::shared_ptr<SSL_CTX> tls = MakeContext(config_.certFile, config_.keyFile, false);
+    std::vector<SListenerConfig> all = {{EListenerKind::Gateway, config_.listen, "", ""},
+                                        {EListenerKind::Odd, config_.oddListen, "", ""}};
+    all.insert(all.end(), config_.listeners.begin(), config_.listeners.end());
+    for (const SListenerConfig& listenerConfig : all) {
+        SListener listener{listenerConfig, CFd(), 0, nullptr};
+        switch (listenerConfig.kind) {
+            case EListenerKind::Gateway:
+            case EListenerKind::Odd:
+                listener.tls =
+                    listenerConfig.certFile.empty()
+                        ? tls
+                        : MakeContext(listenerConfig.certFile, listenerConfig.keyFile, false);
+                break;
+            case EListenerKind::Tls10:
+                listener.tls = MakeContext(config_.certFile, config_.keyFile, true);
+                break;
+            case EListenerKind::Rotating:
+                // Its own context from the start, so that no other listener shares its tickets.
+                listener.tls = MakeContext(config_.certFile, config_.keyFile, false);
+                // Loaded once here, so that a bad certificate fails at start-up.
+                MakeContext(listenerConfig.certFile, listenerConfig.keyFile, false);
+                break;
+            default:
+                break;
+        }
+        listener.socket = Listen(listenerConfig.listen, listener.port);
+        listeners_.push_back(std::move(listener));
     }
-    if (SSL_CTX_use_PrivateKey_file(tls_.get(), config_.keyFile.c_str(), SSL_FILETYPE_PEM) != 1) {
-        throw std::runtime_error("cannot load the key " + config_.keyFile + ": " + LastSslError());
-    }
-    if (SSL_CTX_check_private_key(tls_.get()) != 1) {
-        throw std::runtime_error("the key " + config_.keyFile + " does not match the certificate " +
-                                 config_.certFile);
-    }
-    gatewayListener_ = Listen(config_.listen, gatewayPort_);
-    oddListener_ = Listen(config_.oddListen, oddPort_);
 }
 
 CServer::~CServer() {
     JoinAll();
 }
 
+std::string CServer::AddressOf(const SListener& listener) const {
+    const std::string& address = listener.config.listen;
+    return address.substr(0, address.rfind(':') + 1) + std::to_string(listener.port);
+}
+
 std::string CServer::ListenAddress() const {
-    return config_.listen.substr(0, config_.listen.rfind(':') + 1) + std::to_string(gatewayPort_);
+    return AddressOf(listeners_[0]);
 }
 
 std::string CServer::OddListenAddress() const {
-    return config_.oddListen.substr(0, config_.oddListen.rfind(':') + 1) + std::to_string(oddPort_);
+    return AddressOf(listeners_[1]);
+}
+
+std::vector<std::string> CServer::ListenerAddresses() const {
+    std::vector<std::string> addresses;
+    for (std::size_t i = 2; i < listeners_.size(); ++i) {
+        addresses.push_back(AddressOf(listeners_[i]));
+    }
+    return addresses;
+}
+
+void CServer::SwitchCertificates(bool rotated) {
+    std::lock_guard<std::mutex> lock(tlsMutex_);
+    for (SListener& listener : listeners_) {
+        if (listener.config.kind == EListenerKind::Rotating) {
+            listener.tls =
+                rotated ? MakeContext(listener.config.certFile, listener.config.keyFile, false)
+                        : MakeContext(config_.certFile, config_.keyFile, false);
+        }
+    }
 }
 
 void CServer::Stop() noexcept {
@@ -290,32 +376,33 @@ void CServer::Run() {
             server.JoinAll();
         }
     } joinOnExit{*this};
-    pollfd fds[3] = {{gatewayListener_.Get(), POLLIN, 0},
-                     {oddListener_.Get(), POLLIN, 0},
-                     {stop_.Get(), POLLIN, 0}};
+    std::vector<pollfd> fds;
+    for (const SListener& listener : listeners_) {
+        fds.push_back({listener.socket.Get(), POLLIN, 0});
+    }
+    fds.push_back({stop_.Get(), POLLIN, 0});
     for (;;) {
-        if (poll(fds, 3, -1) < 0) {
+        if (poll(fds.data(), fds.size(), -1) < 0) {
             if (errno == EINTR) {
                 continue;
             }
             throw std::runtime_error(std::string("poll failed: ") + std::strerror(errno));
         }
-        if (fds[2].revents != 0) {
+        if (fds.back().revents != 0) {
             return;
         }
         ReapFinished();
-        if (fds[0].revents != 0) {
-            AcceptAll(gatewayListener_, EListener::Gateway);
-        }
-        if (fds[1].revents != 0) {
-            AcceptAll(oddListener_, EListener::Odd);
+        for (std::size_t i = 0; i < listeners_.size(); ++i) {
+            if (fds[i].revents != 0) {
+                AcceptAll(listeners_[i]);
+            }
         }
     }
 }
 
-void CServer::AcceptAll(const CFd& listener, EListener which) {
+void CServer::AcceptAll(SListener& listener) {
     for (;;) {
-        CFd socket(accept4(listener.Get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
+        CFd socket(accept4(listener.socket.Get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
         if (socket.Get() < 0) {
             if (errno == EINTR || errno == ECONNABORTED) {
                 continue;
@@ -327,10 +414,16 @@ void CServer::AcceptAll(const CFd& listener, EListener which) {
                       << " connections at once; one refused\n";
             continue;
         }
+        std::shared_ptr<SSL_CTX> tls;
+        {
+            std::lock_guard<std::mutex> lock(tlsMutex_);
+            tls = listener.tls;
+        }
         auto done = std::make_shared<std::atomic<bool>>(false);
-        std::thread thread([this, socket = std::move(socket), which, done]() mutable {
+        std::thread thread([this, socket = std::move(socket), kind = listener.config.kind,
+                            tls = std::move(tls), done]() mutable {
             try {
-                Serve(std::move(socket), which);
+                Serve(std::move(socket), kind, tls);
             } catch (const std::exception& error) {
                 std::cerr << "sandbox: connection failed: " << error.what() << "\n";
             }
@@ -358,8 +451,12 @@ void CServer::JoinAll() {
     workers_.clear();
 }
 
-void CServer::Serve(CFd socket, EListener which) {
-    CTlsStream stream(tls_.get(), std::move(socket), stop_.Get());
+void CServer::Serve(CFd socket, EListenerKind kind, const std::shared_ptr<SSL_CTX>& tls) {
+    if (!tls) {
+        ServeHostile(kind, socket.Get(), stop_.Get(), std::time(nullptr));
+        return;
+    }
+    CTlsStream stream(tls.get(), std::move(socket), stop_.Get());
     const auto timeout = config_.readTimeout;
     if (!stream.Valid() || stream.Handshake(Clock::now() + timeout) != EIo::Ok) {
         return;
@@ -374,7 +471,7 @@ void CServer::Serve(CFd socket, EListener which) {
     if (parser.Received().empty()) {
         return;
     }
-    log_.Append(parser.Received());
+    log_.Append(parser.Received(), stream.Resumed());
     if (io == EIo::Stopped) {
         return;
     }
@@ -392,9 +489,12 @@ void CServer::Serve(CFd socket, EListener which) {
         answer = SerializeResponse(
             PlainTextResponse(parser.Failure().status, parser.Failure().message, kSandboxServer),
             now);
-    } else if (which == EListener::Odd) {
-        SendOdd(stream, OddAnswer(parser.Request(), now), timeout);
-        stream.Close();
+    } else if (AnswersByPath(kind)) {
+        const SOddAnswer odd = OddAnswer(parser.Request(), now);
+        if (odd.certificate != ECertificateSwitch::None) {
+            SwitchCertificates(odd.certificate == ECertificateSwitch::Rotated);
+        }
+        SendOdd(stream, odd, timeout);
         return;
     } else {
         answer = SerializeResponse(router_.Route(parser.Request()), now);

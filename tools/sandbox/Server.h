@@ -1,5 +1,6 @@
-// The TLS front of the sandbox: a gateway listener routed by Host, and an "odd answers" listener
-// for transport edge cases. One thread per connection, each joined before Run() returns.
+// The TLS front of the sandbox: a gateway listener routed by Host, an "odd answers" listener for
+// transport edge cases, and listeners of their own for what goes wrong before a request can be
+// read. One thread per connection, each joined before Run() returns.
 #ifndef PAYGROVE_SANDBOX_SERVER_H
 #define PAYGROVE_SANDBOX_SERVER_H
 
@@ -9,6 +10,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <utility>
@@ -35,11 +37,32 @@ private:
     int fd_ = -1;
 };
 
+// What a listener does with each connection it accepts.
+enum class EListenerKind {
+    Gateway,         // the gateways, routed by Host
+    Odd,             // odd answers by path, over its own certificate when it names one
+    Tls10,           // odd answers, over TLS 1.0 and nothing newer
+    Rotating,        // odd answers; /certificate/rotated swaps in its own certificate
+    ResetOnAccept,   // resets the connection as soon as it is accepted
+    StallHandshake,  // reads the client's hello and never answers it
+    PlainHttp,       // answers the client's hello with a plain HTTP 200
+    TlsAlert,        // answers the client's hello with a fatal handshake_failure alert
+};
+
+struct SListenerConfig {
+    EListenerKind kind = EListenerKind::Odd;
+    std::string listen;
+    // Odd: the certificate presented instead of the server's. Rotating: the one it rotates to.
+    std::string certFile;
+    std::string keyFile;
+};
+
 struct SServerConfig {
     std::string certFile;
     std::string keyFile;
     std::string listen = "127.0.0.1:443";
     std::string oddListen = "127.0.0.1:8443";
+    std::vector<SListenerConfig> listeners;
     std::chrono::milliseconds readTimeout = std::chrono::seconds(30);
     std::size_t maxConnections = 256;
 };
@@ -55,6 +78,8 @@ public:
 
     std::string ListenAddress() const;
     std::string OddListenAddress() const;
+    // The address each of config.listeners is bound to, in their order.
+    std::vector<std::string> ListenerAddresses() const;
 
     // Serves until Stop(); every connection thread has ended when it returns.
     void Run();
@@ -62,10 +87,12 @@ public:
     void Stop() noexcept;
 
 private:
-    enum class EListener { Gateway, Odd };
-
-    struct SSslCtxFree {
-        void operator()(SSL_CTX* ctx) const { SSL_CTX_free(ctx); }
+    struct SListener {
+        SListenerConfig config;
+        CFd socket;
+        std::uint16_t port = 0;
+        // Replaced whole by a rotation: a connection keeps the context it was accepted with.
+        std::shared_ptr<SSL_CTX> tls;
     };
 
     struct SWorker {
@@ -73,20 +100,22 @@ private:
         std::shared_ptr<std::atomic<bool>> done;
     };
 
-    void AcceptAll(const CFd& listener, EListener which);
-    void Serve(CFd socket, EListener which);
+    void AcceptAll(SListener& listener);
+    void Serve(CFd socket, EListenerKind kind, const std::shared_ptr<SSL_CTX>& tls);
+    // Each rotating listener gets a new context, as a restarted server has: the certificate
+    // asked for and new session-ticket keys.
+    void SwitchCertificates(bool rotated);
+    std::string AddressOf(const SListener& listener) const;
     void ReapFinished();
     void JoinAll();
 
     SServerConfig config_;
     const CGatewayRouter& router_;
     CRequestLog& log_;
-    std::unique_ptr<SSL_CTX, SSslCtxFree> tls_;
     CFd stop_;
-    CFd gatewayListener_;
-    CFd oddListener_;
-    std::uint16_t gatewayPort_ = 0;
-    std::uint16_t oddPort_ = 0;
+    // The gateway listener, the odd one, then config_.listeners in their order.
+    std::vector<SListener> listeners_;
+    std::mutex tlsMutex_;
     std::vector<SWorker> workers_;
 };
 

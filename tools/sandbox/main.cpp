@@ -8,6 +8,8 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "gateways/GatewayHosts.h"
 #include "sandbox/Gateway.h"
@@ -45,7 +47,59 @@ public:
 constexpr const char* kUsage =
     "usage: sandbox --list-hosts\n"
     "       sandbox --cert FILE --key FILE --request-log FILE [--listen ADDRESS:PORT]\n"
-    "               [--odd-listen ADDRESS:PORT] [--ready-file FILE]\n";
+    "               [--odd-listen ADDRESS:PORT] [--listener KIND,ADDRESS:PORT[,CERT,KEY]]...\n"
+    "               [--ready-file FILE]\n"
+    "KIND: odd (CERT,KEY: its own certificate), tls1.0, rotating (CERT,KEY: the certificate\n"
+    "/certificate/rotated swaps in), reset, stall-handshake, plain-http, tls-alert\n";
+
+using pgv::sandbox::EListenerKind;
+
+constexpr std::pair<const char*, EListenerKind> kListenerKinds[] = {
+    {"odd", EListenerKind::Odd},
+    {"tls1.0", EListenerKind::Tls10},
+    {"rotating", EListenerKind::Rotating},
+    {"reset", EListenerKind::ResetOnAccept},
+    {"stall-handshake", EListenerKind::StallHandshake},
+    {"plain-http", EListenerKind::PlainHttp},
+    {"tls-alert", EListenerKind::TlsAlert},
+};
+
+// KIND,ADDRESS:PORT[,CERT,KEY]: a rotating listener needs the certificate, an odd one may have
+// one, no other takes one.
+std::optional<pgv::sandbox::SListenerConfig> ParseListener(const std::string& text) {
+    std::vector<std::string> parts;
+    for (std::size_t start = 0;;) {
+        const std::size_t comma = text.find(',', start);
+        parts.push_back(text.substr(start, comma - start));
+        if (comma == std::string::npos) {
+            break;
+        }
+        start = comma + 1;
+    }
+    if (parts.size() != 2 && parts.size() != 4) {
+        return std::nullopt;
+    }
+    for (const auto& [name, kind] : kListenerKinds) {
+        if (parts[0] != name) {
+            continue;
+        }
+        const bool hasCertificate = parts.size() == 4;
+        const bool takesCertificate = kind == EListenerKind::Odd || kind == EListenerKind::Rotating;
+        if ((hasCertificate && !takesCertificate) ||
+            (!hasCertificate && kind == EListenerKind::Rotating)) {
+            return std::nullopt;
+        }
+        pgv::sandbox::SListenerConfig listener;
+        listener.kind = kind;
+        listener.listen = parts[1];
+        if (hasCertificate) {
+            listener.certFile = parts[2];
+            listener.keyFile = parts[3];
+        }
+        return listener;
+    }
+    return std::nullopt;
+}
 
 struct SOptions {
     bool listHosts = false;
@@ -76,6 +130,12 @@ std::optional<SOptions> ParseOptions(int argc, char** argv) {
             options.server.listen = value;
         } else if (name == "--odd-listen") {
             options.server.oddListen = value;
+        } else if (name == "--listener") {
+            const auto listener = ParseListener(value);
+            if (!listener) {
+                return std::nullopt;
+            }
+            options.server.listeners.push_back(*listener);
         } else if (name == "--ready-file") {
             options.readyFile = value;
         } else {
@@ -97,6 +157,9 @@ void WriteReadyFile(const std::string& path, const CServer& server) {
         std::ofstream out(partial, std::ios::trunc);
         out << "listen " << server.ListenAddress() << "\nodd-listen " << server.OddListenAddress()
             << "\n";
+        for (const std::string& address : server.ListenerAddresses()) {
+            out << "listener " << address << "\n";
+        }
         if (!out.flush()) {
             throw std::runtime_error("cannot write the ready file " + partial);
         }
