@@ -16,8 +16,9 @@ namespace {
 constexpr int kExitMissed = 1;
 constexpr int kExitFailed = 2;
 
-// Shows the runs as the console reporter does and keeps each one's seconds per iteration; with
-// repetitions, the median of them.
+// Shows the runs as the console reporter does and keeps each one's CPU seconds per iteration;
+// with repetitions, the median of them. The benchmarks run on one thread, so their CPU time is
+// their work, where the wall-clock time would also count whatever else the machine was running.
 class CFigureReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
@@ -25,7 +26,7 @@ public:
             if (run.error_occurred) {
                 m_Failed = true;
             } else if (run.run_type == Run::RT_Iteration && run.iterations > 0) {
-                m_Samples[run.benchmark_name()].push_back(run.real_accumulated_time /
+                m_Samples[run.benchmark_name()].push_back(run.cpu_accumulated_time /
                                                           static_cast<double>(run.iterations));
             }
         }

@@ -7,7 +7,7 @@
 
 namespace pgvbench {
 
-// Seconds per iteration of each benchmark that ran, by name.
+// CPU seconds per iteration of each benchmark that ran, by name.
 using Figures = std::map<std::string, double>;
 
 // Prints each target with its figure, met or missed; a target whose benchmarks did not run (a

@@ -175,7 +175,12 @@ int Run(const SOptions& options) {
         }
     }
     const double ratio = pluginClient.MedianWall() / best->MedianWall();
-    std::printf("  the plug-in / the best bare client: %.2f\n", ratio);
+    double leastCpu = best->MedianCpu();
+    for (const SClientFigures& client : bareClients) {
+        leastCpu = std::min(leastCpu, client.MedianCpu());
+    }
+    std::printf("  the plug-in / the best bare client: %.2f (CPU time: %.2f)\n", ratio,
+                pluginClient.MedianCpu() / leastCpu);
     if (baseline) {
         std::printf("  the baseline plug-in / the best bare client: %.2f\n",
                     baselineClient.MedianWall() / best->MedianWall());
