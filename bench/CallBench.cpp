@@ -41,6 +41,9 @@ void GetResult(benchmark::State& state, const CInProcessPlugin* plugin, const st
 
 void RegisterGetResultBenchmarks(const CInProcessPlugin& plugin) {
     plugin.Call(plugin.Function("PGV_SelectPortal"), {"AUTHNET"});
+    if (!g_Auth) {
+        throw std::runtime_error("PGV_SelectPortal selected no portal");
+    }
     g_Auth->SetExchange(std::make_shared<CCannedExchange>(GatewayAnswer("AUTHNET", 0)));
     plugin.Call(plugin.Function("PGV_SetParameters"),
                 {"x_login=demo1234|x_tran_key=7xKey9000|x_version=3.1|x_amount=1.00|"
