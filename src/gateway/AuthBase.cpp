@@ -1,5 +1,7 @@
 #include "gateway/AuthBase.h"
 
+#include <string_view>
+
 #include "util/Text.h"
 
 namespace {
@@ -36,26 +38,26 @@ int CAuthBase::SetParameters(const char* text) {
 }
 
 int CAuthBase::ParseParams(const char* text, StringMap& into, char separator, bool lowerCaseNames) {
-    const std::string copy = text ? text : "";
+    const std::string_view all = text ? text : "";
     int count = 0;
     size_t position = 0;
-    while (position < copy.size()) {
-        const size_t end = copy.find(separator, position);
+    while (position < all.size()) {
+        const size_t end = all.find(separator, position);
         if (end == position) {
             ++position;
             continue;
         }
-        const std::string segment = copy.substr(position, end - position);
-        position = end == std::string::npos ? copy.size() : end + 1;
+        const std::string_view segment = all.substr(position, end - position);
+        position = end == std::string_view::npos ? all.size() : end + 1;
         const size_t equals = segment.find('=');
-        if (equals == std::string::npos) {
+        if (equals == std::string_view::npos) {
             continue;
         }
-        std::string name = segment.substr(0, equals);
+        std::string name(segment.substr(0, equals));
         if (lowerCaseNames) {
-            name = LowerCase(name);
+            name = LowerCase(std::move(name));
         }
-        into[name] = segment.substr(equals + 1);
+        into[std::move(name)] = segment.substr(equals + 1);
         ++count;
     }
     return count;
@@ -136,7 +138,7 @@ void CAuthBase::CreateResultsField() {
         if (!pairs.empty()) {
             pairs += ',';
         }
-        pairs += name + '=' + value;
+        pairs.append(name).append(1, '=').append(value);
     }
     m_Results[kResultPairs] = pairs;
 }

@@ -1,6 +1,7 @@
 #include "gateways/PayPal.h"
 
 #include <algorithm>
+#include <string_view>
 
 #include "gateways/GatewayHosts.h"
 #include "platform/Platform.h"
@@ -153,11 +154,16 @@ bool CPayPal::ParseResults(std::string& response) {
     size_t position = 0;
     while (position < response.size()) {
         const size_t ampersand = std::min(response.find('&', position), response.size());
-        const size_t equals = response.find('=', position);
-        if (equals == std::string::npos || equals > ampersand) {
+        // The "=" is looked for in this piece only: looked for to the answer's end, every piece
+        // without one would walk the rest of the answer, and a long answer of such pieces would
+        // hold FileMaker for minutes.
+        const size_t inPiece =
+            std::string_view(response).substr(position, ampersand - position).find('=');
+        if (inPiece == std::string_view::npos) {
             position = ampersand + 1;
             continue;
         }
+        const size_t equals = position + inPiece;
         std::string name = response.substr(position, equals - position);
         std::string untagged;
         const long tagged = LengthTag(name, untagged);
