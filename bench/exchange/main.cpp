@@ -6,7 +6,6 @@
 //
 // Each plug-in is run by the fmhost beside it. The exit status is 0 when every target is met, 1
 // when one is missed, 2 when the benchmark could not measure.
-#include <curl/curl.h>
 
 #include <algorithm>
 #include <climits>
@@ -19,6 +18,7 @@
 #include <vector>
 
 #include "exchange/ExchangeBench.h"
+#include "transport/CurlRequest.h"
 
 namespace {
 
@@ -74,14 +74,6 @@ SOptions ParseOptions(int argc, char** argv) {
     return options;
 }
 
-class CCurlGlobal {
-public:
-    CCurlGlobal() { curl_global_init(CURL_GLOBAL_DEFAULT); }
-    ~CCurlGlobal() { curl_global_cleanup(); }
-    CCurlGlobal(const CCurlGlobal&) = delete;
-    CCurlGlobal& operator=(const CCurlGlobal&) = delete;
-};
-
 double Milliseconds(double seconds) {
     return seconds * 1000;
 }
@@ -115,7 +107,7 @@ std::string Fixed(double value, int decimals) {
 }
 
 int Run(const SOptions& options) {
-    CCurlGlobal curl;
+    EnsureCurlGlobal();
     CScratchFolder scratch;
     CExchangeBench bench(options.transactions, scratch);
 
