@@ -23,10 +23,11 @@ struct SDataDeleter {
 intptr_t Send(uint8_t message, uint8_t parm1 = 0) {
     FMX_ExternCallStruct block{};
     block.extnVersion = kInterfaceVersion;
+    block.unusedID = -1;
     block.whichCall = message;
     block.parm1 = parm1;
     FMExternCallProc(&block);
-    return block.result;
+    return static_cast<intptr_t>(block.result);
 }
 
 }  // namespace

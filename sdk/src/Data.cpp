@@ -13,7 +13,7 @@ namespace {
 
 const FMX_Data* MemberAt(const FMX_DataVect* vect, uint32_t position, FMX_Except* x) {
     if (vect == nullptr || position >= vect->members.size()) {
-        Report(x, kFMX_ErrBadParameter);
+        Report(x, kFMX_ErrUnknown);
         return nullptr;
     }
     return vect->members[position].get();
@@ -24,7 +24,7 @@ const FMX_Data* MemberAt(const FMX_DataVect* vect, uint32_t position, FMX_Except
 uint32_t FM_DataVect_Size(const FMX_DataVect* vect, FMX_Except* x) {
     return Guarded(x, uint32_t{0}, [&] {
         if (vect == nullptr) {
-            Report(x, kFMX_ErrBadParameter);
+            Report(x, kFMX_ErrUnknown);
             return uint32_t{0};
         }
         return static_cast<uint32_t>(vect->members.size());
@@ -46,7 +46,7 @@ const FMX_Data* FM_DataVect_At(const FMX_DataVect* vect, uint32_t position, FMX_
 const FMX_Locale* FM_Data_GetLocale(const FMX_Data* data, FMX_Except* x) {
     return Guarded(x, static_cast<const FMX_Locale*>(nullptr), [&]() -> const FMX_Locale* {
         if (data == nullptr) {
-            Report(x, kFMX_ErrBadParameter);
+            Report(x, kFMX_ErrUnknown);
             return nullptr;
         }
         return &data->locale;
@@ -58,7 +58,7 @@ FMX_ErrorCode FM_Data_SetAsText(FMX_Data* data, const FMX_Text* text, const FMX_
     const FMX_ErrorCode code = Guarded(x, FMX_ErrorCode{kFMX_ErrOutOfMemory}, [&] {
         if (data == nullptr || text == nullptr || locale == nullptr ||
             dataType != kFMX_DataTypeText) {
-            return FMX_ErrorCode{kFMX_ErrBadParameter};
+            return FMX_ErrorCode{kFMX_ErrUnknown};
         }
         data->text.units = text->units;
         data->locale = *locale;

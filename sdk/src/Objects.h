@@ -89,7 +89,7 @@ template <typename Object, ObjectKind kind>
 void DeleteLiveObject(Object* object, FMX_Except* x) noexcept {
     Guarded(x, [&] {
         if (object == nullptr || !RemoveLiveObject(object, kind)) {
-            Report(x, kFMX_ErrBadParameter);
+            Report(x, kFMX_ErrUnknown);
             return;
         }
         delete object;

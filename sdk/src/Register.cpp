@@ -82,7 +82,7 @@ FMX_ErrorCode FM_ExprEnv_RegisterExternalFunction(const FMX_QuadChar* pluginId, 
     const FMX_ErrorCode code = Guarded(x, FMX_ErrorCode{kFMX_ErrOutOfMemory}, [&] {
         if (pluginId == nullptr || name == nullptr || prototype == nullptr || handler == nullptr ||
             name->units.empty() || minArgs < 0 || maxArgs < minArgs) {
-            return FMX_ErrorCode{kFMX_ErrBadParameter};
+            return FMX_ErrorCode{kFMX_ErrUnknown};
         }
         if (Refusal() != kFMX_ErrNone) {
             return Refusal();
@@ -106,12 +106,12 @@ FMX_ErrorCode FM_ExprEnv_UnRegisterExternalFunction(const FMX_QuadChar* pluginId
                                                     int16_t functionId, FMX_Except* x) {
     return Guarded(x, FMX_ErrorCode{kFMX_ErrOutOfMemory}, [&] {
         if (pluginId == nullptr) {
-            Report(x, kFMX_ErrBadParameter);
-            return FMX_ErrorCode{kFMX_ErrBadParameter};
+            Report(x, kFMX_ErrUnknown);
+            return FMX_ErrorCode{kFMX_ErrUnknown};
         }
         const auto existing = FindRow(*pluginId, functionId);
         if (existing == Table().end()) {
-            return FMX_ErrorCode{kFMX_ErrBadParameter};
+            return FMX_ErrorCode{kFMX_ErrUnknown};
         }
         Table().erase(existing);
         return FMX_ErrorCode{kFMX_ErrNone};

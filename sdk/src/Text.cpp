@@ -73,9 +73,9 @@ void FM_Text_Delete(FMX_Text* text, FMX_Except* x) {
 void FM_Text_Assign(FMX_Text* text, const char* s, int32_t encoding, FMX_Except* x) {
     Guarded(x, [&] {
         if (text == nullptr || s == nullptr) {
-            Report(x, kFMX_ErrBadParameter);
+            Report(x, kFMX_ErrUnknown);
         } else if (!fmwrapper::IsSupported(encoding)) {
-            Report(x, kFMX_ErrUnsupportedEncoding);
+            Report(x, kFMX_ErrUnknown);
         } else {
             text->units = fmwrapper::Decode(s, encoding);
         }
@@ -85,7 +85,7 @@ void FM_Text_Assign(FMX_Text* text, const char* s, int32_t encoding, FMX_Except*
 uint32_t FM_Text_GetSize(const FMX_Text* text, FMX_Except* x) {
     return Guarded(x, uint32_t{0}, [&] {
         if (text == nullptr) {
-            Report(x, kFMX_ErrBadParameter);
+            Report(x, kFMX_ErrUnknown);
             return uint32_t{0};
         }
         return static_cast<uint32_t>(text->units.size());
@@ -101,9 +101,9 @@ void FM_Text_GetBytes(const FMX_Text* text, char* buffer, uint32_t bufferSize, u
             buffer[0] = '\0';
         }
         if (text == nullptr) {
-            Report(x, kFMX_ErrBadParameter);
+            Report(x, kFMX_ErrUnknown);
         } else if (!fmwrapper::IsSupported(encoding)) {
-            Report(x, kFMX_ErrUnsupportedEncoding);
+            Report(x, kFMX_ErrUnknown);
         } else if (writable && position < text->units.size()) {
             const std::u16string_view window =
                 std::u16string_view(text->units).substr(position, size);

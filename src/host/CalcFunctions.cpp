@@ -53,7 +53,8 @@ const FMX_Locale* ParameterLocale(const FMX_DataVect* parms, uint32_t index) {
 
 }  // namespace
 
-FMX_ErrorCode PluginVersion(int16_t, const FMX_ExprEnv*, const FMX_DataVect*, FMX_Data* result) {
+FMX_PROC(FMX_ErrorCode)
+PluginVersion(int16_t, const FMX_ExprEnv*, const FMX_DataVect*, FMX_Data* result) {
     try {
         CHostLocale locale;
         SetResultText(result, kVersionText, locale.Get());
@@ -63,7 +64,8 @@ FMX_ErrorCode PluginVersion(int16_t, const FMX_ExprEnv*, const FMX_DataVect*, FM
     return kNoError;
 }
 
-FMX_ErrorCode BeginTransaction(int16_t, const FMX_ExprEnv*, const FMX_DataVect*, FMX_Data*) {
+FMX_PROC(FMX_ErrorCode)
+BeginTransaction(int16_t, const FMX_ExprEnv*, const FMX_DataVect*, FMX_Data*) {
     if (!g_Auth) {
         return kNoPortal;
     }
@@ -75,7 +77,8 @@ FMX_ErrorCode BeginTransaction(int16_t, const FMX_ExprEnv*, const FMX_DataVect*,
     return kNoError;
 }
 
-FMX_ErrorCode SetParameters(int16_t, const FMX_ExprEnv*, const FMX_DataVect* parms, FMX_Data*) {
+FMX_PROC(FMX_ErrorCode)
+SetParameters(int16_t, const FMX_ExprEnv*, const FMX_DataVect* parms, FMX_Data*) {
     try {
         if (!g_Auth || ParameterCount(parms) == 0) {
             return kNoError;
@@ -90,8 +93,8 @@ FMX_ErrorCode SetParameters(int16_t, const FMX_ExprEnv*, const FMX_DataVect* par
     return kNoError;
 }
 
-FMX_ErrorCode SendTransaction(int16_t, const FMX_ExprEnv*, const FMX_DataVect* parms,
-                              FMX_Data* result) {
+FMX_PROC(FMX_ErrorCode)
+SendTransaction(int16_t, const FMX_ExprEnv*, const FMX_DataVect* parms, FMX_Data* result) {
     try {
         CHostLocale locale;
         if (!g_Auth) {
@@ -116,7 +119,8 @@ FMX_ErrorCode SendTransaction(int16_t, const FMX_ExprEnv*, const FMX_DataVect* p
     return kNoError;
 }
 
-FMX_ErrorCode GetResult(int16_t, const FMX_ExprEnv*, const FMX_DataVect* parms, FMX_Data* result) {
+FMX_PROC(FMX_ErrorCode)
+GetResult(int16_t, const FMX_ExprEnv*, const FMX_DataVect* parms, FMX_Data* result) {
     if (!g_Auth) {
         return kNoPortal;
     }
@@ -138,7 +142,8 @@ FMX_ErrorCode GetResult(int16_t, const FMX_ExprEnv*, const FMX_DataVect* parms, 
     return kNoError;
 }
 
-FMX_ErrorCode SelectPortal(int16_t, const FMX_ExprEnv*, const FMX_DataVect* parms, FMX_Data*) {
+FMX_PROC(FMX_ErrorCode)
+SelectPortal(int16_t, const FMX_ExprEnv*, const FMX_DataVect* parms, FMX_Data*) {
     try {
         if (ParameterCount(parms) == 0) {
             return kNoError;

@@ -13,18 +13,23 @@ extern std::unique_ptr<CAuthBase> g_Auth;
 // The exchange of the platform, made at start-up; each gateway object takes it when it is created.
 extern std::shared_ptr<IExchange> g_Exchange;
 
-FMX_ErrorCode PluginVersion(int16_t functionId, const FMX_ExprEnv* env, const FMX_DataVect* parms,
-                            FMX_Data* result);
-FMX_ErrorCode BeginTransaction(int16_t functionId, const FMX_ExprEnv* env,
-                               const FMX_DataVect* parms, FMX_Data* result);
-FMX_ErrorCode SetParameters(int16_t functionId, const FMX_ExprEnv* env, const FMX_DataVect* parms,
-                            FMX_Data* result);
-FMX_ErrorCode SendTransaction(int16_t functionId, const FMX_ExprEnv* env, const FMX_DataVect* parms,
-                              FMX_Data* result);
-FMX_ErrorCode GetResult(int16_t functionId, const FMX_ExprEnv* env, const FMX_DataVect* parms,
-                        FMX_Data* result);
-FMX_ErrorCode SelectPortal(int16_t functionId, const FMX_ExprEnv* env, const FMX_DataVect* parms,
-                           FMX_Data* result);
+FMX_PROC(FMX_ErrorCode)
+PluginVersion(int16_t functionId, const FMX_ExprEnv* env, const FMX_DataVect* parms,
+              FMX_Data* result);
+FMX_PROC(FMX_ErrorCode)
+BeginTransaction(int16_t functionId, const FMX_ExprEnv* env, const FMX_DataVect* parms,
+                 FMX_Data* result);
+FMX_PROC(FMX_ErrorCode)
+SetParameters(int16_t functionId, const FMX_ExprEnv* env, const FMX_DataVect* parms,
+              FMX_Data* result);
+FMX_PROC(FMX_ErrorCode)
+SendTransaction(int16_t functionId, const FMX_ExprEnv* env, const FMX_DataVect* parms,
+                FMX_Data* result);
+FMX_PROC(FMX_ErrorCode)
+GetResult(int16_t functionId, const FMX_ExprEnv* env, const FMX_DataVect* parms, FMX_Data* result);
+FMX_PROC(FMX_ErrorCode)
+SelectPortal(int16_t functionId, const FMX_ExprEnv* env, const FMX_DataVect* parms,
+             FMX_Data* result);
 
 // A new gateway object for a portal name; a name outside the portal table gets Authorize.Net.
 std::unique_ptr<CAuthBase> CreateGateway(const char* portalName);

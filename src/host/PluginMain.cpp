@@ -61,7 +61,7 @@ intptr_t DoInit(int16_t interfaceVersion) {
     CHostQuadChar pluginId(kPluginId[0], kPluginId[1], kPluginId[2], kPluginId[3]);
     CHostText name;
     CHostText prototype;
-    SetupLogging(PluginFolder(gFMX_ExternCallPtr->instanceID));
+    SetupLogging(PluginFolder(reinterpret_cast<const void*>(gFMX_ExternCallPtr->instanceID)));
     if (interfaceVersion < kLeastInterfaceVersion) {
         return kHostTooOld;
     }
@@ -98,6 +98,10 @@ void DoShutdown() {
         FMX_Except x = {};
         FM_ExprEnv_UnRegisterExternalFunction(pluginId.Get(), function.id, &x);
     }
+    // A plug-in turned off and on again starts from nothing: no transaction, card data
+    // included, outlives the shut-down, and the exchange is made anew at the next start-up.
+    g_Auth.reset();
+    g_Exchange.reset();
     g_Log.Close();
     ReleaseExchangeState();
     if (g_SocketLibraryStarted) {
@@ -106,7 +110,7 @@ void DoShutdown() {
     }
 }
 
-void LoadString(unsigned id, uint16_t* buffer, int32_t size) {
+void LoadString(unsigned id, uint16_t* buffer, FMX_PtrType size) {
     if (buffer == nullptr || size <= 1) {
         return;
     }
@@ -115,7 +119,7 @@ void LoadString(unsigned id, uint16_t* buffer, int32_t size) {
             continue;
         }
         const size_t length = std::strlen(string.text);
-        if (length < static_cast<size_t>(size) - 1) {
+        if (length < size - 1) {
             for (size_t i = 0; i < length; ++i) {
                 buffer[i] = static_cast<unsigned char>(string.text[i]);
             }
@@ -131,14 +135,14 @@ extern "C" PGV_EXPORT void FMExternCallProc(FMX_ExternCallPtr pb) {
     try {
         switch (pb->whichCall) {
             case kFMXT_Init:
-                pb->result = DoInit(pb->extnVersion);
+                pb->result = static_cast<FMX_PtrType>(DoInit(pb->extnVersion));
                 break;
             case kFMXT_Shutdown:
                 DoShutdown();
                 break;
             case kFMXT_GetString:
-                LoadString(pb->parm1, reinterpret_cast<uint16_t*>(pb->result),
-                           static_cast<int32_t>(pb->parm2));
+                // parm2 is the host's language, and the texts have one language only.
+                LoadString(pb->parm1, reinterpret_cast<uint16_t*>(pb->result), pb->parm3);
                 break;
             default:
                 break;

@@ -35,4 +35,38 @@ TEST(HostEndToEnd, ServerHostIsRefused) {
     EXPECT_EQ(Json(run.lines.front()), Json(R"({"startup":-2})"));
 }
 
+// A user who turns the plug-in off and on in FileMaker's preferences: the same process shuts it
+// down and starts it again. It comes back whole, its log reopened, and nothing of the earlier
+// transaction, the card number least of all, is left to read.
+TEST(HostEndToEnd, OffAndOnAgainStartsFromNothing) {
+    CTempDir dir;
+    const auto plugin = dir.Path() / PluginFileName();
+    std::filesystem::copy_file(BinDir() / PluginFileName(), plugin);
+    WriteFile(dir.Path() / "Quilla.log", "");
+    const std::string script =
+        "PGV_GetResult ( \"x_card_num\" )\nPGV_BeginTransaction\n" +
+        TransactionScript("AUTHNET",
+                          "x_login=demo1234|x_tran_key=7xKey9000|x_version=3.1|x_amount=1.00|"
+                          "x_card_num=4111111111111111|x_exp_date=1230",
+                          {"pgv.status"});
+
+    const SHostRun run = RunHost(script, {"--plugin", plugin.string(), "--off-and-on"});
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
+    const size_t calls = 7;
+    ASSERT_EQ(run.lines.size(), 2 * (calls + 2));
+    for (const size_t session : {size_t{0}, calls + 2}) {
+        EXPECT_EQ(Json(run.lines[session]), Json(R"({"startup":51})"));
+        EXPECT_EQ(
+            Json(run.lines[session + 1]),
+            Json(R"({"call":"PGV_GetResult","args":["x_card_num"],"error":1,"result":null})"));
+        EXPECT_EQ(Json(run.lines[session + 2]),
+                  Json(R"({"call":"PGV_BeginTransaction","args":[],"error":1,"result":null})"));
+        EXPECT_EQ(Json(run.lines[session + calls])["result"], "approved");
+        EXPECT_EQ(Json(run.lines[session + calls + 1]), Json(R"({"shutdown":true})"));
+    }
+    const std::string log = ReadFile(dir.Path() / "Quilla.log");
+    EXPECT_THAT(log,
+                ::testing::MatchesRegex("(.*Log started.*Product: .*Shutting down plugin.*){2}"));
+}
+
 }  // namespace

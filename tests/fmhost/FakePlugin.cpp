@@ -9,14 +9,15 @@
 
 namespace {
 
-FMX_ErrorCode Echo(int16_t, const FMX_ExprEnv*, const FMX_DataVect* parms, FMX_Data* result) {
+FMX_PROC(FMX_ErrorCode)
+Echo(int16_t, const FMX_ExprEnv*, const FMX_DataVect* parms, FMX_Data* result) {
     const FMX_Text* last =
         FM_DataVect_AtAsText(parms, FM_DataVect_Size(parms, nullptr) - 1, nullptr);
     return FM_Data_SetAsText(result, last, FM_Data_GetLocale(result, nullptr), kFMX_DataTypeText,
                              nullptr);
 }
 
-FMX_ErrorCode Unset(int16_t, const FMX_ExprEnv*, const FMX_DataVect*, FMX_Data*) {
+FMX_PROC(FMX_ErrorCode) Unset(int16_t, const FMX_ExprEnv*, const FMX_DataVect*, FMX_Data*) {
     return 42;
 }
 
@@ -35,18 +36,19 @@ void Register(int16_t functionId, const char* name, int16_t minArgs, int16_t max
 
 extern "C" __attribute__((visibility("default"))) void FMExternCallProc(FMX_ExternCallPtr block) {
     if (block->whichCall == kFMXT_Init) {
-        block->result = block->extnVersion >= 57 ? 51 : -1;
-        if (block->result == 51) {
+        const bool starts = block->extnVersion >= 57;
+        block->result = static_cast<FMX_PtrType>(starts ? 51 : -1);
+        if (starts) {
             Register(1, "Fake_Echo", 1, 2, Echo);
             Register(2, "Fake_Unset", 0, 0, Unset);
         }
-        std::fprintf(stderr, "fake: init %d\n", static_cast<int>(block->result));
+        std::fprintf(stderr, "fake: init %d\n", starts ? 51 : -1);
     } else if (block->whichCall == kFMXT_GetString) {
         const std::u16string text = block->parm1 == kFMXT_NameStr      ? u"Fakë 𝄞 Plugin"
                                     : block->parm1 == kFMXT_OptionsStr ? u"Fake1nnYYnn"
                                                                        : u"";
         auto* buffer = reinterpret_cast<char16_t*>(block->result);
-        buffer[text.copy(buffer, block->parm2 - 1)] = 0;
+        buffer[text.copy(buffer, block->parm3 - 1)] = 0;
     } else if (block->whichCall == kFMXT_Shutdown) {
         std::fprintf(stderr, "fake: shutdown\n");
     }

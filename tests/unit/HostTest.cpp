@@ -200,9 +200,17 @@ TEST_F(CalcFunctions, EveryCaughtFailureLeavesOneLineInTheProcessLog) {
     }
 }
 
+// A string request passes the buffer's size in parm3; parm2 is the host's language.
 FMX_ExternCallStruct Call(uint8_t whichCall, int16_t version = 0, uint8_t parm1 = 0,
-                          uint32_t parm2 = 0, intptr_t result = 12345) {
-    FMX_ExternCallStruct block = {version, whichCall, parm1, parm2, nullptr, result};
+                          FMX_PtrType parm3 = 0, FMX_PtrType result = 12345) {
+    FMX_ExternCallStruct block{};
+    block.extnVersion = version;
+    block.unusedID = -1;
+    block.whichCall = whichCall;
+    block.parm1 = parm1;
+    block.parm2 = 1033;
+    block.parm3 = parm3;
+    block.result = result;
     FMExternCallProc(&block);
     return block;
 }
@@ -210,7 +218,7 @@ FMX_ExternCallStruct Call(uint8_t whichCall, int16_t version = 0, uint8_t parm1 
 // The answer to a string request, or "(untouched)" when the buffer was left alone.
 std::string StringRequest(uint8_t id, uint32_t size) {
     std::vector<uint16_t> buffer(128, 0xAAAA);
-    Call(kFMXT_GetString, 0, id, size, reinterpret_cast<intptr_t>(buffer.data()));
+    Call(kFMXT_GetString, 0, id, size, reinterpret_cast<FMX_PtrType>(buffer.data()));
     if (buffer[0] == 0xAAAA) {
         return "(untouched)";
     }
@@ -246,7 +254,7 @@ TEST_F(PluginMain, StartUpAnswers) {
                  {57, kFMXT_Web, -2},       {57, kFMXT_Mobile, -2},  {57, 6, 51}};
     for (const auto& c : cases) {
         FMHost_ClearRegistrations();
-        EXPECT_EQ(Call(kFMXT_Init, c.version, c.kind).result, c.answer)
+        EXPECT_EQ(static_cast<intptr_t>(Call(kFMXT_Init, c.version, c.kind).result), c.answer)
             << c.version << "/" << int{c.kind};
         EXPECT_EQ(FMHost_RegisteredCount(), c.answer == 51 ? 6u : 0u);
     }
@@ -298,8 +306,10 @@ TEST_F(PluginMain, StringRequestsAndOtherMessages) {
     EXPECT_EQ(StringRequest(131, 13), "Zkqx1YnYnnn");
     EXPECT_EQ(StringRequest(131, 12), "(untouched)");
     EXPECT_EQ(StringRequest(130, 128), "(untouched)");
+    EXPECT_EQ(StringRequest(132, 128), "(untouched)");
+    EXPECT_EQ(StringRequest(128, 0), "(untouched)");
     EXPECT_EQ(StringRequest(128, 1), "(untouched)");
-    for (const uint8_t message : {1, 2, 3, 5, 6, 9}) {
+    for (const uint8_t message : {1, 2, 3, 5, 6, 8, 9, 200}) {
         EXPECT_EQ(Call(message, 57, kFMXT_Developer, 0, 777).result, 777) << int{message};
     }
 }

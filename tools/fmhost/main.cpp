@@ -7,10 +7,12 @@
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <limits>
 #include <memory>
 #include <new>
 #include <optional>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -28,10 +30,14 @@ constexpr int kExitRefused = 3;
 // What a plug-in answers to kFMXT_Init when it agrees to run; anything else refuses.
 constexpr intptr_t kInitAccepted = 51;
 constexpr uint32_t kStringBufferUnits = 1024;
+// What FileMaker hands a plug-in at start-up and with every string request.
+constexpr char16_t kHostVersionText[] = u"Pro 21.0v1";
+constexpr FMX_PtrType kEnglishUnitedStates = 1033;
+constexpr FMX_UnusedId kUnusedId = -1;
 constexpr uint8_t kStringIds[] = {kFMXT_NameStr, kFMXT_AppConfigStr, kFMXT_OptionsStr};
 constexpr const char* kUsage =
     "usage: fmhost [--plugin PATH] [--interface-version N] [--app-kind N] [--json] [--strings] "
-    "[SCRIPT]";
+    "[--off-and-on] [SCRIPT]";
 
 // Ends the run with exit status 2; what() is the line for standard error.
 class Failure : public std::runtime_error {
@@ -49,6 +55,7 @@ struct Options {
     uint8_t appKind = kFMXT_Developer;
     bool json = false;
     bool strings = false;
+    bool offAndOn = false;
 };
 
 template <typename Int>
@@ -86,6 +93,8 @@ Options ParseOptions(int argc, char** argv) {
             options.json = true;
         } else if (arg == "--strings") {
             options.strings = true;
+        } else if (arg == "--off-and-on") {
+            options.offAndOn = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             throw Failure("unknown option " + arg + "; " + kUsage);
         } else if (options.script) {
@@ -103,24 +112,31 @@ Options ParseOptions(int argc, char** argv) {
     return options;
 }
 
+// The script's text, read whole: a plug-in turned off and on again runs it a second time.
 class Script {
 public:
     explicit Script(const std::optional<std::string>& path)
         : name_(path ? *path : std::string("<stdin>")) {
+        std::ifstream file;
         if (path) {
-            file_.open(*path, std::ios::binary);
-            if (!file_) {
+            file.open(*path, std::ios::binary);
+            if (!file) {
                 throw Failure("cannot open script " + *path + ": " + std::strerror(errno));
             }
         }
+        std::istream& in = path ? file : std::cin;
+        text_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        if (in.bad()) {
+            throw Failure("cannot read script " + name_);
+        }
     }
 
-    std::istream& In() { return file_.is_open() ? file_ : std::cin; }
+    const std::string& Text() const { return text_; }
     const std::string& Name() const { return name_; }
 
 private:
     std::string name_;
-    std::ifstream file_;
+    std::string text_;
 };
 
 class Plugin {
@@ -133,19 +149,40 @@ public:
         }
     }
 
-    intptr_t Send(uint8_t message, uint8_t parm1 = 0, uint32_t parm2 = 0, intptr_t result = 0) {
-        FMX_ExternCallStruct block{};
-        block.extnVersion = version_;
-        block.whichCall = message;
-        block.parm1 = parm1;
-        block.parm2 = parm2;
-        block.instanceID = library_.InstanceId();
-        block.result = result;
+    // The plug-in's answer to start-up.
+    intptr_t Start(uint8_t appKind) {
+        FMX_ExternCallStruct block = Block(kFMXT_Init);
+        block.parm1 = appKind;
+        block.parm2 = reinterpret_cast<FMX_PtrType>(kHostVersionText);
         proc_(&block);
-        return block.result;
+        return static_cast<intptr_t>(block.result);
+    }
+
+    void AskString(uint8_t id, std::vector<uint16_t>& buffer) {
+        FMX_ExternCallStruct block = Block(kFMXT_GetString);
+        block.parm1 = id;
+        block.parm2 = kEnglishUnitedStates;
+        block.parm3 = buffer.size();
+        block.result = reinterpret_cast<FMX_PtrType>(buffer.data());
+        proc_(&block);
+    }
+
+    void ShutDown() {
+        FMX_ExternCallStruct block = Block(kFMXT_Shutdown);
+        proc_(&block);
     }
 
 private:
+    FMX_ExternCallStruct Block(uint8_t message) const {
+        FMX_ExternCallStruct block{};
+        block.extnVersion = version_;
+        block.unusedID = kUnusedId;
+        block.entryPoint = proc_;
+        block.whichCall = message;
+        block.instanceID = reinterpret_cast<FMX_PtrType>(library_.InstanceId());
+        return block;
+    }
+
     fmhost::PluginLibrary library_;
     FMX_ExternCallProc proc_ = nullptr;
     int16_t version_;
@@ -252,10 +289,11 @@ std::optional<std::string> RunCall(const fmhost::ScriptLine& call, Output& out) 
     return std::nullopt;
 }
 
-void RunScript(Script& script, Output& out) {
+void RunScript(const Script& script, Output& out) {
+    std::istringstream in(script.Text());
     constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
     std::string line;
-    for (long number = 1; std::getline(script.In(), line); ++number) {
+    for (long number = 1; std::getline(in, line); ++number) {
         if (number == 1 &&
             std::string_view(line).substr(0, kByteOrderMark.size()) == kByteOrderMark) {
             line.erase(0, kByteOrderMark.size());
@@ -271,16 +309,12 @@ void RunScript(Script& script, Output& out) {
             throw Failure(script.Name() + ":" + std::to_string(number) + ": " + *problem);
         }
     }
-    if (script.In().bad()) {
-        throw Failure("cannot read script " + script.Name());
-    }
 }
 
 void AskStrings(Plugin& plugin, Output& out) {
     for (const uint8_t id : kStringIds) {
         std::vector<uint16_t> answer(kStringBufferUnits, 0);
-        plugin.Send(kFMXT_GetString, id, kStringBufferUnits,
-                    reinterpret_cast<intptr_t>(answer.data()));
+        plugin.AskString(id, answer);
         size_t length = 0;
         while (length < answer.size() && answer[length] != 0) {
             ++length;
@@ -291,15 +325,10 @@ void AskStrings(Plugin& plugin, Output& out) {
     }
 }
 
-int Run(int argc, char** argv) {
-    const Options options = ParseOptions(argc, argv);
-    std::optional<Script> script;
-    if (!options.strings) {
-        script.emplace(options.script);
-    }
-    Plugin plugin(options.plugin, options.interfaceVersion);
-    Output out(options.json);
-    const intptr_t answer = plugin.Send(kFMXT_Init, options.appKind);
+// One session of the plug-in, from start-up to shut-down; returns fmhost's exit status.
+int RunSession(const Options& options, const std::optional<Script>& script, Plugin& plugin,
+               Output& out) {
+    const intptr_t answer = plugin.Start(options.appKind);
     int status = 0;
     // Whatever goes wrong once the plug-in runs, it still gets its shut-down message.
     try {
@@ -319,9 +348,26 @@ int Run(int argc, char** argv) {
         Complain(failure.what());
         status = kExitError;
     }
-    plugin.Send(kFMXT_Shutdown);
+    plugin.ShutDown();
     out.Shutdown();
     return status;
+}
+
+int Run(int argc, char** argv) {
+    const Options options = ParseOptions(argc, argv);
+    std::optional<Script> script;
+    if (!options.strings) {
+        script.emplace(options.script);
+    }
+    Plugin plugin(options.plugin, options.interfaceVersion);
+    Output out(options.json);
+    const int status = RunSession(options, script, plugin, out);
+    // As a user who turns the plug-in off and on in FileMaker's preferences: the same process
+    // starts it again.
+    if (status != 0 || !options.offAndOn) {
+        return status;
+    }
+    return RunSession(options, script, plugin, out);
 }
 
 }  // namespace

@@ -64,7 +64,7 @@ FMX_API const FMX_Locale* FMHost_DataVect_LocaleAt(const FMX_DataVect* vect, uin
 
 /* Number of host objects (texts, locales, four-character codes) alive now; lets tests see that a
  * plug-in releases what it creates. Only objects made through FM_..._Constructor count; deleting
- * one twice, or deleting an object the host owns, is refused with kFMX_ErrBadParameter. */
+ * one twice, or deleting an object the host owns, is refused with kFMX_ErrUnknown. */
 FMX_API long FMHost_LiveObjectCount(void);
 
 /* Converts count UTF-16 units (a lone surrogate becomes U+FFFD) to UTF-8 the way

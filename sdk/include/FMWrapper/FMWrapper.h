@@ -3,12 +3,15 @@
  * signature of an external function, and the FM_ operations the plug-in may call. Every operation
  * reports failure through the error record passed last; it never throws.
  *
- * This is our stand-in for the vendor's FMWrapper. It keeps to what a plug-in needs of it, so the
- * vendor's library can replace it without touching the plug-in's sources.
+ * These are our own declarations of the host's interface, laid out as the host lays it out, and
+ * every build of the plug-in compiles against them. They keep to what a plug-in needs, so the
+ * host's own library (FileMaker's FMWrapper) replaces our stand-in without touching the
+ * plug-in's sources.
  */
 #ifndef FMWRAPPER_FMWRAPPER_H
 #define FMWRAPPER_FMWRAPPER_H
 
+#include <stddef.h>
 #include <stdint.h>
 
 #if defined(_WIN32)
@@ -25,7 +28,26 @@
 extern "C" {
 #endif
 
-typedef int32_t FMX_ErrorCode;
+/* The convention the host calls a plug-in's registered functions in: __stdcall on 32-bit
+ * Windows, the platform's default elsewhere. The entry point and the host's own operations keep
+ * the default everywhere. */
+#if defined(_WIN32) && !defined(_WIN64)
+#define FMX_PROC(type) type __stdcall
+#define FMX_PROCPTR(type, name) typedef type(__stdcall* name)
+#else
+#define FMX_PROC(type) type
+#define FMX_PROCPTR(type, name) typedef type(*name)
+#endif
+
+/* The host's error codes are 16 bits wide; only the low half of a wider register is its. */
+typedef int16_t FMX_ErrorCode;
+/* The call block's pointer-sized fields: unsigned integers as wide as a pointer. */
+typedef uintptr_t FMX_PtrType;
+#if defined(_WIN32)
+typedef int16_t FMX_UnusedId;
+#else
+typedef int32_t FMX_UnusedId;
+#endif
 
 /* The trailing error record of every operation: m_code is 0 after success. */
 typedef struct FMX_Except {
@@ -33,12 +55,7 @@ typedef struct FMX_Except {
     int32_t m_code;
 } FMX_Except;
 
-enum {
-    kFMX_ErrNone = 0,
-    kFMX_ErrOutOfMemory = 1,
-    kFMX_ErrBadParameter = 2,
-    kFMX_ErrUnsupportedEncoding = 3
-};
+enum { kFMX_ErrNone = 0, kFMX_ErrOutOfMemory = 1, kFMX_ErrUnknown = 2 };
 
 /* Text encodings of FM_Text_Assign and FM_Text_GetBytes. Native is UTF-8 on Linux. */
 enum { kFMX_EncodingNative = 0, kFMX_EncodingUTF8 = 1 };
@@ -59,51 +76,115 @@ typedef struct FMX_ExprEnv FMX_ExprEnv;
 
 /* Messages of the entry point (FMX_ExternCallStruct::whichCall). */
 enum {
-    kFMXT_Init = 0,
-    kFMXT_Idle = 1,
-    kFMXT_External = 2,
-    kFMXT_DoAppPreferences = 5,
+    kFMXT_Init = 0,     /* parm1: application kind; parm2: the host's version, UTF-16 */
+    kFMXT_Idle = 1,     /* parm1: how idle the user is */
+    kFMXT_External = 3, /* no longer sent */
     kFMXT_Shutdown = 4,
-    kFMXT_GetString = 7
+    kFMXT_DoAppPreferences = 5,
+    kFMXT_GetString = 7,       /* parm1: string id; parm2: Windows language id; parm3: buffer
+                                  size in 16-bit characters; result: the buffer */
+    kFMXT_SessionShutdown = 8, /* parm2: session */
+    kFMXT_FileShutdown = 9     /* parm2: session; parm3: file */
 };
 
 /* String ids of kFMXT_GetString. */
 enum {
     kFMXT_NameStr = 128,
     kFMXT_AppConfigStr = 129,
-    kFMXT_HelpURLStr = 130,
-    kFMXT_OptionsStr = 131
+    kFMXT_OptionsStr = 131,
+    kFMXT_HelpURLStr = 132
 };
 
-/* Application kinds of kFMXT_Init (parm1); 3, 4 and 5 are server hosts. */
+/* Application kinds of kFMXT_Init (parm1). */
 enum {
     kFMXT_Developer = 0,
     kFMXT_Pro = 1,
     kFMXT_Runtime = 2,
     kFMXT_Server = 3,
     kFMXT_Web = 4,
-    kFMXT_Mobile = 5
+    kFMXT_Mobile = 5,
+    kFMXT_XDBC = 6,
+    kFMXT_SASE = 7, /* server scripting */
+    kFMXT_IWP = 8
 };
 
-/* The call block handed to FMExternCallProc. */
-typedef struct FMX_ExternCallStruct {
-    int16_t extnVersion; /* the host's plug-in interface version */
-    uint8_t whichCall;   /* the message */
-    uint8_t parm1;       /* kFMXT_Init: application kind; kFMXT_GetString: string id */
-    uint32_t parm2;      /* kFMXT_GetString: size of the answer buffer in 16-bit characters */
-    void* instanceID;    /* the plug-in's own module, as the host loaded it */
-    intptr_t result;     /* kFMXT_Init: the answer; kFMXT_GetString: the answer buffer */
-} FMX_ExternCallStruct;
-
-typedef FMX_ExternCallStruct* FMX_ExternCallPtr;
+struct FMX_ExternCallStruct;
+typedef struct FMX_ExternCallStruct* FMX_ExternCallPtr;
 typedef void (*FMX_ExternCallProc)(FMX_ExternCallPtr pb);
+
+/* Call-backs the host offers in the call block; the plug-in does not use them. */
+FMX_PROCPTR(FMX_ErrorCode, FMX_StartScriptCall)
+(const FMX_Text* fileName, const FMX_Text* scriptName, uint8_t control, const FMX_Data* parameter);
+FMX_PROCPTR(FMX_ErrorCode, FMX_CurrentEnvCall)(FMX_ExprEnv* env);
+
+/* The call block handed to FMExternCallProc, packed to one byte on every platform. */
+#pragma pack(push, 1)
+typedef struct FMX_ExternCallStruct {
+    int16_t extnVersion;   /* the host's plug-in interface version */
+    FMX_UnusedId unusedID; /* -1 */
+    FMX_ExternCallProc entryPoint;
+    char cfmCalls;     /* 0 */
+    uint8_t whichCall; /* the message */
+    char unsafeCalls;  /* true off the host's main thread */
+    uint8_t parm1;
+    FMX_PtrType parm2;
+    FMX_PtrType parm3;
+    FMX_PtrType instanceID; /* the plug-in's own module, as the host loaded it */
+    FMX_PtrType result;     /* kFMXT_Init: the answer; kFMXT_GetString: the answer buffer */
+    FMX_PtrType unused;
+#if defined(_WIN32) && !defined(_WIN64)
+    FMX_PtrType obsoleteCallbacks[10]; /* the memory call-backs of 32-bit hosts */
+#endif
+    FMX_StartScriptCall cStartScript;
+    FMX_CurrentEnvCall cCurrentEnv;
+} FMX_ExternCallStruct;
+#pragma pack(pop)
+
+/* The layout the host writes, byte by byte: a build whose compiler lays the block out otherwise
+ * fails here rather than in FileMaker. */
+#if defined(_WIN64)
+#define FMX_CALL_BLOCK_OFFSETS 2, 4, 12, 13, 14, 15, 16, 24, 32, 40, 48, 56, 64, 72
+#elif defined(_WIN32)
+#define FMX_CALL_BLOCK_OFFSETS 2, 4, 8, 9, 10, 11, 12, 16, 20, 24, 28, 72, 76, 80
+#elif defined(__LP64__)
+#define FMX_CALL_BLOCK_OFFSETS 2, 6, 14, 15, 16, 17, 18, 26, 34, 42, 50, 58, 66, 74
+#else
+#error "The host's call block is laid out for Windows (x86, x64), the Mac and Linux (64-bit) only"
+#endif
+#ifdef __cplusplus
+#define FMX_STATIC_ASSERT static_assert
+#else
+#define FMX_STATIC_ASSERT _Static_assert
+#endif
+#define FMX_AT(field, offset) \
+    FMX_STATIC_ASSERT(offsetof(FMX_ExternCallStruct, field) == (offset), #field " at " #offset)
+#define FMX_CHECK_CALL_BLOCK(unusedIDAt, entryPointAt, cfmCallsAt, whichCallAt, unsafeCallsAt, \
+                             parm1At, parm2At, parm3At, instanceIDAt, resultAt, unusedAt,      \
+                             cStartScriptAt, cCurrentEnvAt, size)                              \
+    FMX_AT(extnVersion, 0);                                                                    \
+    FMX_AT(unusedID, unusedIDAt);                                                              \
+    FMX_AT(entryPoint, entryPointAt);                                                          \
+    FMX_AT(cfmCalls, cfmCallsAt);                                                              \
+    FMX_AT(whichCall, whichCallAt);                                                            \
+    FMX_AT(unsafeCalls, unsafeCallsAt);                                                        \
+    FMX_AT(parm1, parm1At);                                                                    \
+    FMX_AT(parm2, parm2At);                                                                    \
+    FMX_AT(parm3, parm3At);                                                                    \
+    FMX_AT(instanceID, instanceIDAt);                                                          \
+    FMX_AT(result, resultAt);                                                                  \
+    FMX_AT(unused, unusedAt);                                                                  \
+    FMX_AT(cStartScript, cStartScriptAt);                                                      \
+    FMX_AT(cCurrentEnv, cCurrentEnvAt);                                                        \
+    FMX_STATIC_ASSERT(sizeof(FMX_ExternCallStruct) == (size), "call block size")
+#define FMX_CHECK_CALL_BLOCK_AT(offsets) FMX_CHECK_CALL_BLOCK(offsets)
+FMX_CHECK_CALL_BLOCK_AT(FMX_CALL_BLOCK_OFFSETS);
 
 /* Defined by the plug-in: the call block of the most recent call of its entry point. */
 extern FMX_ExternCallPtr gFMX_ExternCallPtr;
 
 /* An external function as the calculation engine calls it. */
-typedef FMX_ErrorCode (*FMX_ExternalFunction)(int16_t functionId, const FMX_ExprEnv* env,
-                                              const FMX_DataVect* parms, FMX_Data* result);
+FMX_PROCPTR(FMX_ErrorCode, FMX_ExternalFunction)
+(int16_t functionId, const FMX_ExprEnv* env, const FMX_DataVect* parms, FMX_Data* result);
 
 /* Registration flags word: compatible with every kind of host. */
 enum { kFMX_AllCompatible = 0xFF01 };
@@ -114,7 +195,7 @@ FMX_API void FM_QuadChar_Delete(FMX_QuadChar* quad, FMX_Except* x);
 FMX_API FMX_Text* FM_Text_Constructor1(FMX_Except* x);
 FMX_API void FM_Text_Delete(FMX_Text* text, FMX_Except* x);
 /* Replaces the text by the zero-terminated byte string s, read in the given encoding. A null s is
- * kFMX_ErrBadParameter and leaves the text as it was. */
+ * kFMX_ErrUnknown and leaves the text as it was. */
 FMX_API void FM_Text_Assign(FMX_Text* text, const char* s, int32_t encoding, FMX_Except* x);
 /* Length of the text in 16-bit characters. */
 FMX_API uint32_t FM_Text_GetSize(const FMX_Text* text, FMX_Except* x);
@@ -138,8 +219,8 @@ FMX_API FMX_ErrorCode FM_Data_SetAsText(FMX_Data* data, const FMX_Text* text,
                                         const FMX_Locale* locale, int32_t dataType, FMX_Except* x);
 
 /* Both return 0 on success. Registering a plug-in id and function id again replaces the earlier
- * registration; an empty name or minArgs outside 0..maxArgs is kFMX_ErrBadParameter. Unregistering
- * a function that is not registered returns kFMX_ErrBadParameter but leaves x clear. */
+ * registration; an empty name or minArgs outside 0..maxArgs is kFMX_ErrUnknown. Unregistering a
+ * function that is not registered returns kFMX_ErrUnknown but leaves x clear. */
 FMX_API FMX_ErrorCode FM_ExprEnv_RegisterExternalFunction(
     const FMX_QuadChar* pluginId, int16_t functionId, const FMX_Text* name,
     const FMX_Text* prototype, int16_t minArgs, int16_t maxArgs, uint32_t compatibleFlags,
