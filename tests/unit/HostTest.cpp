@@ -236,7 +236,7 @@ protected:
         m_LiveObjects = FMHost_LiveObjectCount();
     }
     void TearDown() override {
-        EXPECT_EQ(Call(kFMXT_Shutdown).result, 12345);
+        EXPECT_EQ(FMX_PtrType{Call(kFMXT_Shutdown).result}, 12345u);
         EXPECT_EQ(FMHost_RegisteredCount(), 0u);
         EXPECT_EQ(FMHost_LiveObjectCount(), m_LiveObjects);
     }
@@ -261,7 +261,7 @@ TEST_F(PluginMain, StartUpAnswers) {
 }
 
 TEST_F(PluginMain, RegistersTheSixFunctions) {
-    ASSERT_EQ(Call(kFMXT_Init, 57, kFMXT_Developer).result, 51);
+    ASSERT_EQ(FMX_PtrType{Call(kFMXT_Init, 57, kFMXT_Developer).result}, 51u);
     const char* const expected[] = {
         "Zkqx 0 PGV_Version PGV_Version 0-0 ff01",
         "Zkqx 1 PGV_BeginTransaction PGV_BeginTransaction 0-0 ff01",
@@ -284,7 +284,7 @@ TEST_F(PluginMain, RegistersTheSixFunctions) {
 TEST_F(PluginMain, RefusedRegistrationsAreLogged) {
     CProcessLogFile log;
     FMHost_RefuseRegistrations(kFMX_ErrOutOfMemory);
-    EXPECT_EQ(Call(kFMXT_Init, 57, kFMXT_Developer).result, 51);
+    EXPECT_EQ(FMX_PtrType{Call(kFMXT_Init, 57, kFMXT_Developer).result}, 51u);
     FMHost_RefuseRegistrations(kFMX_ErrNone);
     EXPECT_EQ(FMHost_RegisteredCount(), 0u);
     Call(kFMXT_Shutdown);
@@ -310,7 +310,8 @@ TEST_F(PluginMain, StringRequestsAndOtherMessages) {
     EXPECT_EQ(StringRequest(128, 0), "(untouched)");
     EXPECT_EQ(StringRequest(128, 1), "(untouched)");
     for (const uint8_t message : {1, 2, 3, 5, 6, 8, 9, 200}) {
-        EXPECT_EQ(Call(message, 57, kFMXT_Developer, 0, 777).result, 777) << int{message};
+        EXPECT_EQ(FMX_PtrType{Call(message, 57, kFMXT_Developer, 0, 777).result}, 777u)
+            << int{message};
     }
 }
 
