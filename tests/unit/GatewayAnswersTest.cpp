@@ -439,6 +439,9 @@ TEST(GatewayAnswers, BadAnswersReadAsErrors) {
         {kSecPay, "?valid=true&code=Z", "code", "Z"},
         {kRxPay, "<response><code>E99</code></response>", "code", "E99"},
         {kPayflow, "RESULT=999&RESPMSG=Odd", "respmsg", "Odd"},
+        // Wrapped values without the closing character: none is read.
+        {kAuthNet, "|1|,|1|,|1|,|This transaction has been approved.", "x_response_code",
+         "Error - no result obtained"},
         // An empty answer; Sage's parser gives up on it, which fails the transaction.
         {kAuthNet, "", "all", ""},
         {kNmi, "", "all", ""},
@@ -486,6 +489,17 @@ TEST(GatewayAnswers, EachGatewaysOwnRules) {
          "",
          "|4|,|1|,|253|,|Held|,|AB12|,|Y|,|77|",
          {{"status", "review"}, {"auth_code", "AB12"}, {"transaction_id", "77"}}},
+        // A line end in an echoed field makes no line of the gateway's.
+        {kAuthNet,
+         "",
+         "|2|,|1|,|2|,|Declined|,||,|P|,|0|,||,|Order 5\n1,1,1,This transaction has been "
+         "approved.|",
+         {{"status", "declined"}, {"message", "Declined"}}},
+        {kAuthNet,
+         "",
+         "|1|,|1|,|1|,|Approved|,|AB12|,|Y|,|77|,||,||,|1.00|,|CC|,|auth_capture|,||,|J|,|S|,||,"
+         "|12 High St\nFlat 2|,|Leeds|",
+         {{"status", "approved"}, {"transaction_id", "77"}}},
         {kAuthNet,
          "x_cpversion=1.0",
          "|1.0|,|2|,|2|,|Declined|,|000000|,|N|,|M|,|88|",
