@@ -93,13 +93,13 @@ const SStatusCode kResponseCodes[] = {
 // The two layouts name the same fields, but for the card code's result.
 const SResultTable kStandardResults = {
     "AUTHNET",
-    {"x_response_code", kResponseCodes, '\0'},
+    {"x_response_code", kResponseCodes, nullptr},
     {"x_trans_id", "x_auth_code", "x_response_reason_text", "x_avs_code", "x_cvv2_resp_code"},
 };
 
 const SResultTable kCardPresentResults = {
     "AUTHNET",
-    {"x_response_code", kResponseCodes, '\0'},
+    {"x_response_code", kResponseCodes, nullptr},
     {"x_trans_id", "x_auth_code", "x_response_reason_text", "x_avs_code", "x_credit_card_response"},
 };
 // The transaction key and password, the card and its tracks, and the bank account, driver's

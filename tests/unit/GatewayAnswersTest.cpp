@@ -464,6 +464,8 @@ TEST(GatewayAnswers, BadAnswersReadAsErrors) {
         {kRxPay, "<success>true</success><success>true</success>", "success", "1"},
         {kRxPay, "<success>true</success><code>E12</code>", "success", "1"},
         {kPayflow, "RESULT=0&PNREF=V1&RESULT[2]=12", "result", "12"},
+        // A length tag shorter than its value: where the next pair begins is anyone's guess.
+        {kPayflow, "RESULT=12&RESPMSG[2]=abRESULT=0", "all", "RESULT=12&RESPMSG[2]=abRESULT=0"},
     };
     for (const auto& c : cases) {
         const std::unique_ptr<CAuthBase> gateway = c.answered("", c.answer);
@@ -559,6 +561,7 @@ TEST(GatewayAnswers, EachGatewaysOwnRules) {
          {{"status", "approved"}, {"avs", "YN"}, {"cvv", "X"}}},
         {kPayflow, "", "RESULT=0&AVSZIP=N", {{"avs", "N"}, {"cvv", ""}}},
         {kPayflow, "", "RESULT[1]=0&COMMENT1[7]=RESULT=", {{"status", "approved"}}},
+        {kPayflow, "", "RESULT=0&PNREF=V1&COMMENT1[10]=&RESULT=12", {{"status", "approved"}}},
     };
     for (const auto& c : cases) {
         const std::unique_ptr<CAuthBase> gateway = c.answered(c.params, c.answer);
