@@ -1,5 +1,7 @@
 #include "log/CardNumbers.h"
 
+#include "log/Escapes.h"
+
 namespace {
 
 constexpr size_t kMinCardDigits = 13;
@@ -15,23 +17,12 @@ bool IsSeparator(char c) {
     return c == ' ' || c == '-';
 }
 
-bool IsHexDigit(char c) {
-    return IsDigit(c) || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-}
-
 // A blank as a request or a form carries it.
 constexpr char kEscapedBlank[] = "%20";
 constexpr size_t kEscapedBlankSize = sizeof(kEscapedBlank) - 1;
-constexpr size_t kEscapeSize = 3;  // "%" and two hexadecimal digits
 
 bool IsEscapedBlankAt(const std::string& text, size_t at) {
     return text.compare(at, kEscapedBlankSize, kEscapedBlank) == 0;
-}
-
-// Any byte as a request carries it: "%" and two hexadecimal digits, in either case.
-bool IsEscapeAt(const std::string& text, size_t at) {
-    return at + kEscapeSize <= text.size() && text[at] == '%' && IsHexDigit(text[at + 1]) &&
-           IsHexDigit(text[at + 2]);
 }
 
 // The length of the separator between two groups of a card number's digits at `at`: a blank,
