@@ -127,29 +127,6 @@ std::string CLogMask::EscapedMask(const std::string& line, const SDecodedLine& d
     return masked;
 }
 
-void CLogMask::Claim(std::vector<SSpan>& claimed, SSpan span) {
-    size_t begin = span.begin;
-    size_t end = span.end;
-    bool overlaps = false;
-    for (auto it = claimed.begin(); it != claimed.end();) {
-        if (it->end <= span.begin || span.end <= it->begin) {
-            ++it;
-            continue;
-        }
-        if (it->begin <= span.begin && span.end <= it->end) {
-            return;
-        }
-        overlaps = true;
-        begin = std::min(begin, it->begin);
-        end = std::max(end, it->end);
-        it = claimed.erase(it);
-    }
-    if (overlaps) {
-        span = {begin, end, kHiddenValue};
-    }
-    claimed.push_back(std::move(span));
-}
-
 std::string CLogMask::Apply(const std::string& line) const {
     std::vector<SSpan> found;
     // Decoding changes nothing in a line without an escape or a "+".
@@ -194,15 +171,21 @@ std::string CLogMask::Apply(const std::string& line) const {
         return line;
     }
 
+    // In the order they begin, the longer first where two begin together and the first found
+    // where two are the same, one pass keeps a span that stands alone, drops one that the span
+    // before holds, and joins one that overlaps it: a long answer can hold a great many.
     std::stable_sort(found.begin(), found.end(), [](const SSpan& a, const SSpan& b) {
-        return a.end - a.begin > b.end - b.begin;
+        return a.begin != b.begin ? a.begin < b.begin : a.end > b.end;
     });
     std::vector<SSpan> claimed;
     for (SSpan& span : found) {
-        Claim(claimed, std::move(span));
+        if (claimed.empty() || claimed.back().end <= span.begin) {
+            claimed.push_back(std::move(span));
+        } else if (claimed.back().end < span.end) {
+            claimed.back().end = span.end;
+            claimed.back().replacement = kHiddenValue;
+        }
     }
-    std::sort(claimed.begin(), claimed.end(),
-              [](const SSpan& a, const SSpan& b) { return a.begin < b.begin; });
     std::string out;
     size_t copied = 0;
     for (const SSpan& span : claimed) {

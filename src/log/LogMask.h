@@ -58,7 +58,6 @@ private:
     static bool IsValueOf(const std::string& line, size_t at, const std::string& name);
     static bool NameEndsAt(const std::string& line, size_t end, const std::string& name);
     static bool EndsValue(const std::string& line, size_t end);
-    static void Claim(std::vector<SSpan>& claimed, SSpan span);
 
     std::vector<SRule> m_Rules;  // longest secret first
 };
