@@ -1,5 +1,8 @@
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -45,6 +48,24 @@ TEST_F(LogFile, OpenAppendsOrTruncatesAndOnlyOnce) {
         m_Log.Close();
         EXPECT_EQ(Text(), append ? "old\nnew\n" : "new\n");
     }
+}
+
+// Opening a FIFO waits for its other end, so a log there could hold a transaction past its
+// time-out; a device is no log either. Neither is opened, and no log at all is written.
+TEST_F(LogFile, OnlyARegularFileIsOpened) {
+    ASSERT_EQ(mkfifo(m_Path.c_str(), 0600), 0);
+    // Its other end, so that an open that took the FIFO would return rather than wait.
+    const int reader = open(m_Path.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    EXPECT_FALSE(m_Log.Open(true));
+    EXPECT_FALSE(Log::Exists(m_Path.c_str()));
+    m_Log.Close();
+    close(reader);
+
+    Log device;
+    device.SetLogFile("/dev/null");
+    EXPECT_FALSE(device.Open(true));
+    EXPECT_FALSE(Log::Exists("/dev/null"));
 }
 
 TEST_F(LogFile, IndentsInStepsOfTwoUpToTwenty) {
