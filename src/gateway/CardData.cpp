@@ -56,18 +56,20 @@ CLogMask BuildLogMask(const std::map<std::string, std::string>& params,
         if (!card && !IsTrackData(value) && !IsSecretParameterName(name, gatewayNames)) {
             continue;
         }
+        // The mask finds a value escaped as well as it stands, as a gateway may send it back
+        // either way, whether or not it was sent so.
         const std::string masked = card ? MaskCardNumber(value) : kHiddenValue;
-        // A gateway may send the value back escaped, whether or not it was sent so.
-        const std::string escapedValue = URLEscape(value.c_str(), kEscapeOutputSize);
-        const std::string escapedMasked = URLEscape(masked.c_str(), kEscapeOutputSize);
         if (value.size() >= kMinAnywhereSecret) {
             mask.AddAnywhere(value, masked);
-            mask.AddAnywhere(escapedValue, escapedMasked);
+            // An escaped request carries a long value cut, and the cut value is as secret.
+            const std::string sent = value.substr(0, kEscapeOutputSize - 1);
+            if (sent.size() < value.size()) {
+                mask.AddAnywhere(sent, kHiddenValue);
+            }
             continue;
         }
         for (const std::string& shownName : {name, EscapedName(name)}) {
             mask.AddValue(shownName, value, masked);
-            mask.AddValue(shownName, escapedValue, escapedMasked);
         }
     }
     return mask;

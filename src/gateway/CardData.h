@@ -19,8 +19,8 @@ inline constexpr size_t kMinAnywhereSecret = 6;
 // longer ones (ADDRESS).
 bool IsSecretParameterName(const std::string& name, const char* const* gatewayNames = nullptr);
 
-// The mask for a transaction's log: every secret value, raw and URL-escaped, and the names it
-// may stand under, raw and escaped.
+// The mask for a transaction's log: every secret value, as it stands and escaped, and the names
+// it may stand under, raw and escaped.
 CLogMask BuildLogMask(const std::map<std::string, std::string>& params,
                       const char* const* gatewayNames);
 

@@ -1,5 +1,7 @@
 #include "log/CardNumbers.h"
 
+#include "log/Escapes.h"
+
 namespace {
 
 constexpr size_t kMinCardDigits = 13;
@@ -49,13 +51,19 @@ bool PassesLuhn(const std::string& digits) {
     return sum % 10 == 0;
 }
 
-// The digits of an escaped blank belong to no run.
-std::vector<STextSpan> DigitRuns(const std::string& text) {
+// How a "%" and two hexadecimal digits read. A line holds text as it was given, where "%" is a
+// character like any other ("5%4111…", track 1's "%B4111…"), or as a request escapes it, where
+// "%23" is one byte and its digits are no card's ("#4111…" as "%234111…"). Which it is cannot be
+// told, so a card number is looked for in both readings.
+enum class EPercent { Character, Escape };
+
+// The runs of digits; an escaped blank belongs to none in either reading.
+std::vector<STextSpan> DigitRuns(const std::string& text, EPercent percent) {
     std::vector<STextSpan> runs;
     size_t at = 0;
     while (at < text.size()) {
-        if (IsEscapedBlankAt(text, at)) {
-            at += kEscapedBlankSize;
+        if (percent == EPercent::Escape ? IsEscapeAt(text, at) : IsEscapedBlankAt(text, at)) {
+            at += kEscapeSize;
             continue;
         }
         if (!IsDigit(text[at])) {
@@ -69,6 +77,15 @@ std::vector<STextSpan> DigitRuns(const std::string& text) {
         runs.push_back({begin, at});
     }
     return runs;
+}
+
+// The runs of each reading; a text without "%" reads one way only.
+std::vector<std::vector<STextSpan>> Readings(const std::string& text) {
+    std::vector<std::vector<STextSpan>> readings = {DigitRuns(text, EPercent::Character)};
+    if (text.find('%') != std::string::npos) {
+        readings.push_back(DigitRuns(text, EPercent::Escape));
+    }
+    return readings;
 }
 
 bool IsCardRun(const std::string& text, const STextSpan& run) {
@@ -131,23 +148,24 @@ std::string MaskCardNumber(const std::string& value) {
 }
 
 std::vector<STextSpan> FindCardNumbers(const std::string& text) {
-    const std::vector<STextSpan> runs = DigitRuns(text);
     std::vector<STextSpan> cards;
-    for (size_t first = 0; first < runs.size(); ++first) {
-        std::string digits;
-        for (size_t last = first; last < runs.size(); ++last) {
-            if (last > first) {
-                const size_t separator = SeparatorAt(text, runs[last - 1].end);
-                if (separator == 0 || runs[last].begin != runs[last - 1].end + separator) {
+    for (const std::vector<STextSpan>& runs : Readings(text)) {
+        for (size_t first = 0; first < runs.size(); ++first) {
+            std::string digits;
+            for (size_t last = first; last < runs.size(); ++last) {
+                if (last > first) {
+                    const size_t separator = SeparatorAt(text, runs[last - 1].end);
+                    if (separator == 0 || runs[last].begin != runs[last - 1].end + separator) {
+                        break;
+                    }
+                }
+                digits.append(text, runs[last].begin, runs[last].end - runs[last].begin);
+                if (digits.size() > kMaxCardDigits) {
                     break;
                 }
-            }
-            digits.append(text, runs[last].begin, runs[last].end - runs[last].begin);
-            if (digits.size() > kMaxCardDigits) {
-                break;
-            }
-            if (digits.size() >= kMinCardDigits && PassesLuhn(digits)) {
-                cards.push_back({runs[first].begin, runs[last].end});
+                if (digits.size() >= kMinCardDigits && PassesLuhn(digits)) {
+                    cards.push_back({runs[first].begin, runs[last].end});
+                }
             }
         }
     }
@@ -156,21 +174,24 @@ std::vector<STextSpan> FindCardNumbers(const std::string& text) {
 
 std::vector<STextSpan> FindTrackData(const std::string& text) {
     std::vector<STextSpan> tracks;
-    for (const STextSpan& run : DigitRuns(text)) {
-        if (!IsCardRun(text, run)) {
-            continue;
-        }
-        if (IsTrack2Expiry(text, run.end)) {
-            const size_t begin =
-                run.begin > 0 && text[run.begin - 1] == ';' ? run.begin - 1 : run.begin;
-            tracks.push_back({begin, TrackEnd(text, run.end)});
-        } else if (run.begin > 0 && (text[run.begin - 1] == 'B' || text[run.begin - 1] == 'b') &&
-                   run.end < text.size() && text[run.end] == '^') {
-            size_t begin = run.begin - 1;
-            if (begin > 0 && text[begin - 1] == '%') {
-                --begin;
+    for (const std::vector<STextSpan>& runs : Readings(text)) {
+        for (const STextSpan& run : runs) {
+            if (!IsCardRun(text, run)) {
+                continue;
             }
-            tracks.push_back({begin, TrackEnd(text, run.end)});
+            if (IsTrack2Expiry(text, run.end)) {
+                const size_t begin =
+                    run.begin > 0 && text[run.begin - 1] == ';' ? run.begin - 1 : run.begin;
+                tracks.push_back({begin, TrackEnd(text, run.end)});
+            } else if (run.begin > 0 &&
+                       (text[run.begin - 1] == 'B' || text[run.begin - 1] == 'b') &&
+                       run.end < text.size() && text[run.end] == '^') {
+                size_t begin = run.begin - 1;
+                if (begin > 0 && text[begin - 1] == '%') {
+                    --begin;
+                }
+                tracks.push_back({begin, TrackEnd(text, run.end)});
+            }
         }
     }
     return tracks;

@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <vector>
 
 namespace {
@@ -12,6 +13,20 @@ constexpr char kIndentPad[] = "                    ";
 constexpr int kMaxIndent = sizeof(kIndentPad) - 1;
 constexpr int kOpenTries = 10;
 constexpr char kTimeStampFormat[] = "%m-%d-%y %H:%M:%S : ";
+
+// Opening a FIFO waits until something opens its other end, for as long as that takes, and a
+// device is no log: only a regular file, or a path where nothing is yet, is opened as a log.
+bool MayHoldLog(const std::string& path) {
+    try {
+        std::error_code error;
+        const std::filesystem::file_type type = std::filesystem::status(path, error).type();
+        return type == std::filesystem::file_type::regular ||
+               type == std::filesystem::file_type::not_found;
+    } catch (...) {
+        // A path the library cannot read as one is left to the open, as it always was.
+        return true;
+    }
+}
 
 }  // namespace
 
@@ -28,6 +43,9 @@ void Log::SetLogFile(const char* path) {
 bool Log::Open(bool append) {
     const std::ios::openmode mode = std::ios::out | (append ? std::ios::app : std::ios::trunc);
     m_IsOpen = false;
+    if (!MayHoldLog(m_LogFile)) {
+        return false;
+    }
     // A stream that is still open refuses a second open, so every try fails then.
     for (int attempt = 0; attempt < kOpenTries && !m_IsOpen; ++attempt) {
         if (!m_Stream.is_open()) {
@@ -96,6 +114,9 @@ void Log::SetMask(CLogMask mask) {
 }
 
 bool Log::Exists(const char* path) {
+    if (path == nullptr || !MayHoldLog(path)) {
+        return false;
+    }
     std::ifstream probe(path);
     return probe.is_open();
 }

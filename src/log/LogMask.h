@@ -12,10 +12,15 @@ inline constexpr char kHiddenValue[] = "********";
 
 class CLogMask {
 public:
+    // A secret is found as it stands and in any escaping a request, a form or a gateway's echo
+    // may give it: %XX in either case for any byte, "+" for a blank. An escaped occurrence is
+    // replaced by `masked` with every character the mask keeps written as the line wrote it.
+
     // Masks `secret` where it stands as the value of the parameter `name`: after "name=" or
     // "name[length]=" (a name that ends in such a tag also matches without it), up to the end of
-    // the line or the next "&", "," or "|". A short secret (a security code of three digits, say)
-    // is masked there only, so other values that happen to hold the same digits stay readable.
+    // the line, a line end or the next "&", "," or "|". A short secret (a security code of three
+    // digits, say) is masked there only, so other values that happen to hold the same digits
+    // stay readable.
     void AddValue(const std::string& name, const std::string& secret, const std::string& masked);
     // Masks `secret` wherever it occurs.
     void AddAnywhere(const std::string& secret, const std::string& masked);
@@ -31,6 +36,13 @@ private:
         std::vector<std::string> names;  // empty: anywhere
         std::string secret;
         std::string masked;
+        std::string decoded;  // the secret as a decoded line reads it: "+" as a blank
+    };
+    // A line with every escape decoded and every "+" read as a blank, and where each of its
+    // bytes begins in the line, with the line's end after the last.
+    struct SDecodedLine {
+        std::string text;
+        std::vector<size_t> from;
     };
     struct SSpan {
         size_t begin;
@@ -38,11 +50,14 @@ private:
         std::string replacement;
     };
 
-    void AddRule(SRule rule);
+    void AddRule(std::vector<std::string> names, const std::string& secret,
+                 const std::string& masked);
+    static SDecodedLine Decode(const std::string& line);
+    static std::string EscapedMask(const std::string& line, const SDecodedLine& decoded, size_t at,
+                                   const SRule& rule);
     static bool IsValueOf(const std::string& line, size_t at, const std::string& name);
     static bool NameEndsAt(const std::string& line, size_t end, const std::string& name);
     static bool EndsValue(const std::string& line, size_t end);
-    static void Claim(std::vector<SSpan>& claimed, SSpan span);
 
     std::vector<SRule> m_Rules;  // longest secret first
 };

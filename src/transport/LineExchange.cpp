@@ -10,7 +10,7 @@ constexpr char kSizeUnknown[] = "Error retrieving response size";
 constexpr char kReadFailed[] = "Error reading response";
 
 // After the request is sent: the status (200 and 206 only), the announced length, then the body
-// up to that length. Returns the failure's text, empty on success.
+// up to that length, all of it. Returns the failure's text, empty on success.
 std::string ReceiveAnswer(IHttpBackend& backend, Log& log, std::string& body) {
     std::string status;
     backend.QueryStatusCode(status);
@@ -39,7 +39,9 @@ std::string ReceiveAnswer(IHttpBackend& backend, Log& log, std::string& body) {
             return kReadFailed;
         }
         if (count == 0) {
-            break;
+            // The body ended before the length it announced: a cut approval could carry a cut
+            // transaction id, so a cut answer is a failure, not a result.
+            return kReadFailed;
         }
         received += static_cast<size_t>(count);
     }

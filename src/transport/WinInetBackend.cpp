@@ -52,22 +52,23 @@ public:
     // Whether the request was sent and its answer's header arrived within `milliseconds`.
     static bool SendWithin(HINTERNET request, const std::string& body, DWORD milliseconds) {
         auto* call = new CSendCall(request, body);
-        HMODULE module = nullptr;
-        const BOOL pinned = GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                                               reinterpret_cast<LPCSTR>(&CSendCall::Run), &module);
+        // The thread lets go of the module when it ends, which may be before CreateThread has
+        // returned here: the call holds the module before the thread can read it.
+        const BOOL pinned =
+            GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                               reinterpret_cast<LPCSTR>(&CSendCall::Run), &call->m_Module);
         const HANDLE thread = pinned && call->m_Done != nullptr
                                   ? CreateThread(nullptr, 0, &CSendCall::Run, call, 0, nullptr)
                                   : nullptr;
         if (thread == nullptr) {
             if (pinned) {
-                FreeLibrary(module);
+                FreeLibrary(call->m_Module);
             }
             const bool sent = call->Send();
             call->Release();
             call->Release();
             return sent;
         }
-        call->m_Module = module;
         CloseHandle(thread);
         const bool ended = WaitForSingleObject(call->m_Done, milliseconds) == WAIT_OBJECT_0;
         const bool sent = ended && InterlockedCompareExchange(&call->m_Sent, 0, 0) != 0;

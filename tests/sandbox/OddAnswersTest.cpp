@@ -15,6 +15,14 @@ std::string Answer(const std::string& status, const std::string& framing, const 
            "Connection: close\r\n\r\n" + body;
 }
 
+std::string Repeated(const std::string& text, size_t times) {
+    std::string repeated;
+    for (size_t i = 0; i < times; ++i) {
+        repeated += text;
+    }
+    return repeated;
+}
+
 TEST(OddAnswer, IsExactByPath) {
     const std::string ok = "200 OK";
     const std::string okHead = Answer(ok, "Content-Length: 2\r\n", "");
@@ -53,6 +61,7 @@ TEST(OddAnswer, IsExactByPath) {
         {"/length-padded", Answer(ok, "Content-Length:    10   \r\n", "0123456789")},
         {"/nul/megabyte",
          Answer(ok, "Content-Length: 1048576\r\n", std::string(1024 * 1024, '\0'))},
+        {"/cards", Answer(ok, "Content-Length: 2097158\r\n", Repeated("4007000000027,", 149797))},
         {"/certificate/rotated", Answer(ok, "Content-Length: 7\r\n", "rotated"), "", false, false,
          ECertificateSwitch::Rotated},
         {"/certificate/original", Answer(ok, "Content-Length: 8\r\n", "original"), "", false, false,

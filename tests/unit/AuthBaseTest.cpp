@@ -209,6 +209,8 @@ TEST(CardData, LogMaskHidesSecretsInLines) {
     const StringMap check = {{"checkaccount", "123456789"}, {"checkaba", "021000021"}};
     const StringMap swiped = {{"x_description", "%B4111111111111111^DOE/JOHN^3012101?"}};
     const StringMap glued = {{"CVV2", "11111111111111"}};
+    const StringMap escaped = {
+        {"x_password", "my secret+pw"}, {"x_tran_key", "Ab/cd9Zq"}, {"x_card_code", "1+2"}};
     const StringMap none = {};
     const struct {
         const StringMap& params;
@@ -264,7 +266,17 @@ TEST(CardData, LogMaskHidesSecretsInLines) {
          "x_description=********"},
         {none, common, "all=|1|,|card 4007000000027 ok|", "all=|1|,|card XXXXXXXXX0027 ok|"},
         // Digits that were too many for a card number until a secret among them was hidden.
-        {glued, common, "ref=111111111111115424000000000015", "ref=********XXXXXXXXXXXX0015"}};
+        {glued, common, "ref=111111111111115424000000000015", "ref=********XXXXXXXXXXXX0015"},
+        // Other escapings than the request's own: "+" for a blank, %XX in lower case, a byte the
+        // request leaves as it is.
+        {escaped, common, "  all=x_password=my+secret%2Bpw&note=my%20secret%2bpw",
+         "  all=x_password=********&note=********"},
+        {escaped, common, "  all=key=Ab%2Fcd9Zq,Ab%2fcd9Zq", "  all=key=********,********"},
+        {escaped, common, "x_card_code=1%2b2&x_card_code=1%202|x_card_code=1+2",
+         "x_card_code=********&x_card_code=********|x_card_code=********"},
+        // A line end ends a short secret's value.
+        {echoed, nmi.GetSecretParameterNames(), "  all=cvv=123\r\nid=123\ncvv=123\n",
+         "  all=cvv=********\r\nid=123\ncvv=********\n"}};
     for (const auto& c : cases) {
         EXPECT_EQ(BuildLogMask(c.params, c.gatewayNames).Apply(c.line), c.masked);
     }

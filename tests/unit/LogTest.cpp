@@ -1,5 +1,8 @@
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -45,6 +48,24 @@ TEST_F(LogFile, OpenAppendsOrTruncatesAndOnlyOnce) {
         m_Log.Close();
         EXPECT_EQ(Text(), append ? "old\nnew\n" : "new\n");
     }
+}
+
+// Opening a FIFO waits for its other end, so a log there could hold a transaction past its
+// time-out; a device is no log either. Neither is opened, and no log at all is written.
+TEST_F(LogFile, OnlyARegularFileIsOpened) {
+    ASSERT_EQ(mkfifo(m_Path.c_str(), 0600), 0);
+    // Its other end, so that an open that took the FIFO would return rather than wait.
+    const int reader = open(m_Path.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    EXPECT_FALSE(m_Log.Open(true));
+    EXPECT_FALSE(Log::Exists(m_Path.c_str()));
+    m_Log.Close();
+    close(reader);
+
+    Log device;
+    device.SetLogFile("/dev/null");
+    EXPECT_FALSE(device.Open(true));
+    EXPECT_FALSE(Log::Exists("/dev/null"));
 }
 
 TEST_F(LogFile, IndentsInStepsOfTwoUpToTwenty) {
@@ -150,6 +171,11 @@ TEST(LogMask, FindsCardNumbersAndTrackData) {
         {"4111  1111 1111 1111", "4111  1111 1111 1111"},
         {"x=Card%205424%200000%200000%200015%20on", "x=Card%20XXXX%20XXXX%20XXXX%200015%20on"},
         {"x=5424+0000+0000+0015&y=%2020", "x=XXXX+XXXX+XXXX+0015&y=%2020"},
+        // An escaped byte's hexadecimal digits are no digits of the card beside it.
+        {"x=card%20%234111111111111111&y", "x=card%20%23XXXXXXXXXXXX1111&y"},
+        {"%404007000000027%40", "%40XXXXXXXXX0027%40"},
+        {"x=J%e94111111111111111%E9", "x=J%e9XXXXXXXXXXXX1111%E9"},
+        {"x=%B44111111111111111", "x=%B4XXXXXXXXXXXX1111"},
         {"12-06-26 16:36:19 : Product", "12-06-26 16:36:19 : Product"},
         {"x=;4111111111111111=30121010000012345678?&y=1", "x=********&y=1"},
         {"x=4111111111111111=3012101&y=1", "x=********&y=1"},

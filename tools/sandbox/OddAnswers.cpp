@@ -17,6 +17,9 @@ constexpr std::string_view kGzipped(
 constexpr std::size_t kLongHeaderBytes = 64 * 1024;
 constexpr std::size_t kMegabyte = 1024 * 1024;
 constexpr std::chrono::seconds kStallFor{120};
+// A test card number that passes the Luhn check, and the size of an answer made of it.
+constexpr std::string_view kCard = "4007000000027,";
+constexpr std::size_t kCardsBytes = 2 * kMegabyte;
 
 std::string Head(int status, std::time_t now, const HeaderList& framing) {
     std::string head = "HTTP/1.1 " + std::to_string(status) + " " + ReasonPhrase(status) +
@@ -127,6 +130,14 @@ SOddAnswer OddAnswer(const SHttpRequest& request, std::time_t now) {
         return answer;
     } else if (path == "/nul/megabyte") {
         answer.bytes = Exact(200, now, std::string(kMegabyte, '\0'));
+        return answer;
+    } else if (path == "/cards") {
+        // Every card number is one more span for the transaction log's mask to hide.
+        std::string body;
+        while (body.size() < kCardsBytes) {
+            body += kCard;
+        }
+        answer.bytes = Exact(200, now, body);
         return answer;
     } else if (path == "/certificate/rotated" || path == "/certificate/original") {
         const bool rotated = path == "/certificate/rotated";
