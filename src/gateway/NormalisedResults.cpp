@@ -61,7 +61,7 @@ EStatus StatusByCode(const SResultTable& table, const std::map<std::string, std:
     }
     // The parsed fields keep only the last of two status fields; an answer that contradicts
     // itself is no approval.
-    if (field.pairSeparator != '\0' && CountPairs(answer, field.pairSeparator, field.name) != 1) {
+    if (field.countPairs != nullptr && field.countPairs(answer, field.name) != 1) {
         return EStatus::Error;
     }
     for (const SStatusCode* row = field.codes; row != nullptr && row->code != nullptr; ++row) {
@@ -122,12 +122,13 @@ bool IsNormalisedName(const std::string& name) {
     return false;
 }
 
-size_t CountPairs(const std::string& answer, char separator, const std::string& name) {
+size_t CountPairs(const std::string& answer, const std::string& name) {
+    constexpr char kSeparator = '&';
     const std::string wanted = LowerCase(name);
     size_t count = 0;
     size_t position = 0;
     while (position <= answer.size()) {
-        const size_t end = std::min(answer.find(separator, position), answer.size());
+        const size_t end = std::min(answer.find(kSeparator, position), answer.size());
         const std::string piece = answer.substr(position, end - position);
         const size_t equals = piece.find('=');
         if (equals != std::string::npos) {

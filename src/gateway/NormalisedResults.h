@@ -30,13 +30,15 @@ struct SNormalised {
 typedef void (*NormaliseRule)(const std::map<std::string, std::string>& results,
                               const std::string& answer, SNormalised& normalised);
 
+// How many pairs of a name=value answer carry `name`, read as the gateway's parser reads them.
+typedef size_t (*PairCounter)(const std::string& answer, const std::string& name);
+
 // The field whose value says how the transaction went.
 struct SStatusField {
     const char* name;
     const SStatusCode* codes;  // ended by a null code; a code not listed is an error
-    // The pair separator of a name=value answer, where the field could come twice; 0 for
-    // positional answers.
-    char pairSeparator;
+    // For a name=value answer, where the field could come twice; null for positional answers.
+    PairCounter countPairs;
 };
 
 // The result fields that carry the other values; null where the gateway has none.
@@ -70,8 +72,8 @@ std::map<std::string, std::string> NormalisedFields(const SNormalised& normalise
 // Whether `name`, already lower-cased, is one of the "pgv." names.
 bool IsNormalisedName(const std::string& name);
 
-// How many pairs of a name=value answer carry `name`, compared without case and without a length
-// tag ("NAME[3]").
-size_t CountPairs(const std::string& answer, char separator, const std::string& name);
+// How many pairs of an answer joined by "&" carry `name`, compared without case and without a
+// length tag ("NAME[3]").
+size_t CountPairs(const std::string& answer, const std::string& name);
 
 #endif

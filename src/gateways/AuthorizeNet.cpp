@@ -93,13 +93,13 @@ const SStatusCode kResponseCodes[] = {
 // The two layouts name the same fields, but for the card code's result.
 const SResultTable kStandardResults = {
     "AUTHNET",
-    {"x_response_code", kResponseCodes, '\0'},
+    {"x_response_code", kResponseCodes, nullptr},
     {"x_trans_id", "x_auth_code", "x_response_reason_text", "x_avs_code", "x_cvv2_resp_code"},
 };
 
 const SResultTable kCardPresentResults = {
     "AUTHNET",
-    {"x_response_code", kResponseCodes, '\0'},
+    {"x_response_code", kResponseCodes, nullptr},
     {"x_trans_id", "x_auth_code", "x_response_reason_text", "x_avs_code", "x_credit_card_response"},
 };
 // The transaction key and password, the card and its tracks, and the bank account, driver's
@@ -194,23 +194,23 @@ const char* const* CAuthAuthorizeNet::GetSecretParameterNames() {
 }
 
 bool CAuthAuthorizeNet::ParseResults(std::string& response) {
-    // Only the last line holds the values; anything before it is a header the gateway put there.
-    // A line end after the values does not make an empty last line of its own.
-    const size_t lastText = response.find_last_not_of("\r\n");
-    const size_t lineFeed =
-        lastText == std::string::npos ? response.rfind('\n') : response.rfind('\n', lastText);
-    if (lineFeed != std::string::npos) {
-        const size_t lastComma = response.rfind(',');
-        if (lastComma == std::string::npos || lastComma > lineFeed) {
-            response.erase(0, lineFeed + 1);
+    // The gateway repeats the caller's own fields (description, names, address) in its answer,
+    // and any of them may hold a line end: a wrapped answer is therefore read whole, and lines
+    // are dropped only ahead of the line where the wrapped values begin.
+    if (response.empty() || response.front() != kEncapsulation) {
+        const size_t wrapped = response.find(std::string("\n") + kEncapsulation);
+        if (wrapped != std::string::npos) {
+            response.erase(0, wrapped + 1);
         }
     }
 
     if (!response.empty() && response.front() == kEncapsulation) {
-        const size_t closing = response.rfind(kEncapsulation);
-        const std::string inside =
-            closing > 0 ? response.substr(1, closing - 1) : response.substr(1);
-        StoreDelimitedFields(inside, kEncapsulatedDelimiter);
+        // Line ends after the closing character are no part of the values. Without that
+        // character the answer is cut or not the gateway's, and none of it is read.
+        const size_t closing = response.find_last_not_of("\r\n");
+        if (closing > 0 && response[closing] == kEncapsulation) {
+            StoreDelimitedFields(response.substr(1, closing - 1), kEncapsulatedDelimiter);
+        }
     } else {
         StoreDelimitedFields(response, std::string(1, kDelimiter));
     }

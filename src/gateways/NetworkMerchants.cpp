@@ -16,7 +16,7 @@ const SStatusCode kResponseCodes[] = {
 
 const SResultTable kResults = {
     "NMI",
-    {"response", kResponseCodes, '&'},
+    {"response", kResponseCodes, &CountPairs},
     {"transactionid", "authcode", "responsetext", "avsresponse", "cvvresponse"},
 };
 // The login and security key, the card and its tracks, and what an electronic check carries:

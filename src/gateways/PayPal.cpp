@@ -53,20 +53,13 @@ void JoinAddressChecks(const std::map<std::string, std::string>& results, const 
     }
 }
 
-const SResultTable kResults = {
-    "PAYPAL",
-    {"result", kResultCodes, '&'},
-    {"pnref", "authcode", "respmsg", nullptr, "cvv2match"},
-    &JoinAddressChecks,
-};
-
 // The length of a tagged name such as "NAME[12]", or -1 when the name carries no tag.
-long LengthTag(const std::string& name, std::string& untagged) {
+long LengthTag(std::string_view name, std::string_view& untagged) {
     if (name.size() < 3 || name.back() != ']') {
         return -1;
     }
     const size_t open = name.rfind('[');
-    if (open == std::string::npos || open + 2 > name.size() - 1) {
+    if (open == std::string_view::npos || open + 2 > name.size() - 1) {
         return -1;
     }
     long length = 0;
@@ -79,6 +72,60 @@ long LengthTag(const std::string& name, std::string& untagged) {
     untagged = name.substr(0, open);
     return length;
 }
+
+// Reads the answer's name=value pairs, joined by "&", in order, and hands each to `read`, its name
+// without its length tag. A value that holds "&" or "=" comes with its length in the name,
+// NAME[5]=a&b=c, and is taken by that length. A tagged value that does not end at a "&" or at the
+// answer's end leaves no telling where the next pair begins: false, and the answer is not the
+// gateway's to be read.
+template <class TRead>
+bool ReadPairs(const std::string& answer, TRead&& read) {
+    size_t position = 0;
+    while (position < answer.size()) {
+        const size_t ampersand = std::min(answer.find('&', position), answer.size());
+        // The "=" is looked for in this piece only: looked for to the answer's end, every piece
+        // without one would walk the rest of the answer, and a long answer of such pieces would
+        // hold FileMaker for minutes.
+        const size_t inPiece =
+            std::string_view(answer).substr(position, ampersand - position).find('=');
+        if (inPiece == std::string_view::npos) {
+            position = ampersand + 1;
+            continue;
+        }
+        const size_t equals = position + inPiece;
+        std::string_view name = std::string_view(answer).substr(position, equals - position);
+        std::string_view untagged;
+        const long tagged = LengthTag(name, untagged);
+        size_t valueEnd = ampersand;
+        if (tagged >= 0) {
+            valueEnd = equals + 1 + static_cast<size_t>(tagged);
+            if (valueEnd > answer.size() || (valueEnd < answer.size() && answer[valueEnd] != '&')) {
+                return false;
+            }
+            name = untagged;
+        }
+        read(name, std::string_view(answer).substr(equals + 1, valueEnd - equals - 1));
+        position = valueEnd + 1;
+    }
+    return true;
+}
+
+// The pairs the parser reads under `name`, so that a status field hidden inside another's value
+// is counted exactly when it is read.
+size_t CountReadPairs(const std::string& answer, const std::string& name) {
+    size_t count = 0;
+    ReadPairs(answer, [&](std::string_view readName, std::string_view) {
+        count += EqualNoCase(readName, name) ? 1 : 0;
+    });
+    return count;
+}
+
+const SResultTable kResults = {
+    "PAYPAL",
+    {"result", kResultCodes, &CountReadPairs},
+    {"pnref", "authcode", "respmsg", nullptr, "cvv2match"},
+    &JoinAddressChecks,
+};
 
 }  // namespace
 
@@ -149,32 +196,13 @@ const char* CPayPal::GetRequestRefusal() {
 }
 
 bool CPayPal::ParseResults(std::string& response) {
-    // The gateway answers name=value pairs joined by "&"; a value that holds "&" or "=" comes
-    // with its length in the name, NAME[5]=a&b=c, and is taken by that length.
-    size_t position = 0;
-    while (position < response.size()) {
-        const size_t ampersand = std::min(response.find('&', position), response.size());
-        // The "=" is looked for in this piece only: looked for to the answer's end, every piece
-        // without one would walk the rest of the answer, and a long answer of such pieces would
-        // hold FileMaker for minutes.
-        const size_t inPiece =
-            std::string_view(response).substr(position, ampersand - position).find('=');
-        if (inPiece == std::string_view::npos) {
-            position = ampersand + 1;
-            continue;
-        }
-        const size_t equals = position + inPiece;
-        std::string name = response.substr(position, equals - position);
-        std::string untagged;
-        const long tagged = LengthTag(name, untagged);
-        size_t valueEnd = ampersand;
-        if (tagged >= 0) {
-            name = untagged;
-            valueEnd = std::min(equals + 1 + static_cast<size_t>(tagged), response.size());
-        }
-        m_Results[LowerCase(name)] = response.substr(equals + 1, valueEnd - equals - 1);
-        position =
-            valueEnd < response.size() && response[valueEnd] == '&' ? valueEnd + 1 : valueEnd;
+    // An answer that cannot be read leaves no field, so it reads as an error, never as the
+    // status of a pair that stood where another's value should have been.
+    const bool read = ReadPairs(response, [this](std::string_view name, std::string_view value) {
+        m_Results[LowerCase(std::string(name))] = value;
+    });
+    if (!read) {
+        m_Results.clear();
     }
     CreateResultsField();
     return true;

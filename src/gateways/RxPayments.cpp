@@ -55,7 +55,7 @@ void ReadSuccessElement(const std::map<std::string, std::string>&, const std::st
 
 const SResultTable kResults = {
     "RXPAY",
-    {"code", kErrorCodes, '\0'},
+    {"code", kErrorCodes, nullptr},
     {"transaction", "confirmation", "errormessage", nullptr, nullptr},
     &ReadSuccessElement,
 };

@@ -48,7 +48,7 @@ const SStatusCode kApprovalIndicators[] = {
 // A settlement answer has no code, card check or address check: those read empty.
 const SResultTable kResults = {
     "SAGE",
-    {"approval indicator", kApprovalIndicators, '\0'},
+    {"approval indicator", kApprovalIndicators, nullptr},
     {"reference", "code", kMessage, "avs indicator", "cvv indicator"},
 };
 

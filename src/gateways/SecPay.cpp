@@ -27,7 +27,7 @@ void MatchValidToCode(const std::map<std::string, std::string>& results, const s
                       SNormalised& normalised) {
     const auto valid = results.find(kValid);
     const bool approved = normalised.status == EStatus::Approved;
-    if (valid == results.end() || CountPairs(answer, '&', kValid) != 1 ||
+    if (valid == results.end() || CountPairs(answer, kValid) != 1 ||
         !((valid->second == "true" && approved) || (valid->second == "false" && !approved))) {
         normalised.status = EStatus::Error;
     }
@@ -36,7 +36,7 @@ void MatchValidToCode(const std::map<std::string, std::string>& results, const s
 // One result carries both checks, the address and the card code: "ALL MATCH" and the like.
 const SResultTable kResults = {
     "SECPAY",
-    {"code", kCodes, '&'},
+    {"code", kCodes, &CountPairs},
     {kTransactionId, "auth_code", kMessage, "cv2avs", "cv2avs"},
     &MatchValidToCode,
 };

@@ -15,12 +15,23 @@ bool IsSeparator(char c) {
     return c == ' ' || c == '-';
 }
 
+bool IsHexDigit(char c) {
+    return IsDigit(c) || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
+
 // A blank as a request or a form carries it.
 constexpr char kEscapedBlank[] = "%20";
 constexpr size_t kEscapedBlankSize = sizeof(kEscapedBlank) - 1;
+constexpr size_t kEscapeSize = 3;  // "%" and two hexadecimal digits
 
 bool IsEscapedBlankAt(const std::string& text, size_t at) {
     return text.compare(at, kEscapedBlankSize, kEscapedBlank) == 0;
+}
+
+// Any byte as a request carries it: "%" and two hexadecimal digits, in either case.
+bool IsEscapeAt(const std::string& text, size_t at) {
+    return at + kEscapeSize <= text.size() && text[at] == '%' && IsHexDigit(text[at + 1]) &&
+           IsHexDigit(text[at + 2]);
 }
 
 // The length of the separator between two groups of a card number's digits at `at`: a blank,
@@ -49,13 +60,14 @@ bool PassesLuhn(const std::string& digits) {
     return sum % 10 == 0;
 }
 
-// The digits of an escaped blank belong to no run.
+// The digits of an escaped byte belong to no run: "#" before a card number, escaped as %23, would
+// otherwise make its digits too many for a card.
 std::vector<STextSpan> DigitRuns(const std::string& text) {
     std::vector<STextSpan> runs;
     size_t at = 0;
     while (at < text.size()) {
-        if (IsEscapedBlankAt(text, at)) {
-            at += kEscapedBlankSize;
+        if (IsEscapeAt(text, at)) {
+            at += kEscapeSize;
             continue;
         }
         if (!IsDigit(text[at])) {
@@ -85,6 +97,17 @@ size_t TrackEnd(const std::string& text, size_t from) {
     }
     const size_t sentinel = text.find('?', from);
     return sentinel < valueEnd ? sentinel + 1 : valueEnd;
+}
+
+// Track 1 opens with "%B" and the card's first digit, which also read as an escaped byte: the card
+// then begins at that digit.
+STextSpan Track1Card(const std::string& text, const STextSpan& run) {
+    const size_t escape = run.begin >= kEscapeSize ? run.begin - kEscapeSize : std::string::npos;
+    if (escape != std::string::npos && IsEscapeAt(text, escape) &&
+        (text[escape + 1] == 'B' || text[escape + 1] == 'b') && IsDigit(text[run.begin - 1])) {
+        return {run.begin - 1, run.end};
+    }
+    return run;
 }
 
 bool IsTrack2Expiry(const std::string& text, size_t separator) {
@@ -157,20 +180,21 @@ std::vector<STextSpan> FindCardNumbers(const std::string& text) {
 std::vector<STextSpan> FindTrackData(const std::string& text) {
     std::vector<STextSpan> tracks;
     for (const STextSpan& run : DigitRuns(text)) {
-        if (!IsCardRun(text, run)) {
-            continue;
-        }
-        if (IsTrack2Expiry(text, run.end)) {
+        if (IsCardRun(text, run) && IsTrack2Expiry(text, run.end)) {
             const size_t begin =
                 run.begin > 0 && text[run.begin - 1] == ';' ? run.begin - 1 : run.begin;
             tracks.push_back({begin, TrackEnd(text, run.end)});
-        } else if (run.begin > 0 && (text[run.begin - 1] == 'B' || text[run.begin - 1] == 'b') &&
-                   run.end < text.size() && text[run.end] == '^') {
-            size_t begin = run.begin - 1;
+            continue;
+        }
+        const STextSpan card = Track1Card(text, run);
+        if (IsCardRun(text, card) && card.begin > 0 &&
+            (text[card.begin - 1] == 'B' || text[card.begin - 1] == 'b') &&
+            card.end < text.size() && text[card.end] == '^') {
+            size_t begin = card.begin - 1;
             if (begin > 0 && text[begin - 1] == '%') {
                 --begin;
             }
-            tracks.push_back({begin, TrackEnd(text, run.end)});
+            tracks.push_back({begin, TrackEnd(text, card.end)});
         }
     }
     return tracks;

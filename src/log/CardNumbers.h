@@ -22,7 +22,8 @@ std::string MaskCardNumber(const std::string& value);
 
 // Every card number in `text`: a whole run of digits, or whole runs joined by single blanks,
 // hyphens or blanks as a request carries them (%20, +), making 13 to 19 digits that pass the Luhn
-// check. Digits next to the run make it no card number.
+// check. Digits next to the run make it no card number; the hexadecimal digits of an escaped
+// byte (%23, %e9) next to it are no digits of it.
 std::vector<STextSpan> FindCardNumbers(const std::string& text);
 
 // Every stretch of track data in `text`: track 1 (%B, the card number, ^, the name, ^, the

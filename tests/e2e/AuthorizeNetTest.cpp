@@ -62,6 +62,9 @@ TEST(AuthorizeNetEndToEnd, DeclinesAndErrorsAreAnswersNotFailures) {
     const SCase cases[] = {
         {"4222222222222", "2.00", "", "2", "2", "declined"},
         {"4111111111111111", "5.00", "|x_zip=46282", "2", "2", "declined"},
+        // The gateway echoes the description, line end and all.
+        {"4222222222222", "2.00",
+         "|x_description=Order 5\n1,1,1,This transaction has been approved.", "2", "2", "declined"},
         {"4111111111111112", "5.00", "", "3", "6", "error"},
         {"4111111111111111", "0", "", "3", "5", "error"},
     };

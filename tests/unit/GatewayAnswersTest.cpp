@@ -439,6 +439,9 @@ TEST(GatewayAnswers, BadAnswersReadAsErrors) {
         {kSecPay, "?valid=true&code=Z", "code", "Z"},
         {kRxPay, "<response><code>E99</code></response>", "code", "E99"},
         {kPayflow, "RESULT=999&RESPMSG=Odd", "respmsg", "Odd"},
+        // Wrapped values without the closing character: none is read.
+        {kAuthNet, "|1|,|1|,|1|,|This transaction has been approved.", "x_response_code",
+         "Error - no result obtained"},
         // An empty answer; Sage's parser gives up on it, which fails the transaction.
         {kAuthNet, "", "all", ""},
         {kNmi, "", "all", ""},
@@ -461,6 +464,8 @@ TEST(GatewayAnswers, BadAnswersReadAsErrors) {
         {kRxPay, "<success>true</success><success>true</success>", "success", "1"},
         {kRxPay, "<success>true</success><code>E12</code>", "success", "1"},
         {kPayflow, "RESULT=0&PNREF=V1&RESULT[2]=12", "result", "12"},
+        // A length tag shorter than its value: where the next pair begins is anyone's guess.
+        {kPayflow, "RESULT=12&RESPMSG[2]=abRESULT=0", "all", "RESULT=12&RESPMSG[2]=abRESULT=0"},
     };
     for (const auto& c : cases) {
         const std::unique_ptr<CAuthBase> gateway = c.answered("", c.answer);
@@ -486,6 +491,17 @@ TEST(GatewayAnswers, EachGatewaysOwnRules) {
          "",
          "|4|,|1|,|253|,|Held|,|AB12|,|Y|,|77|",
          {{"status", "review"}, {"auth_code", "AB12"}, {"transaction_id", "77"}}},
+        // A line end in an echoed field makes no line of the gateway's.
+        {kAuthNet,
+         "",
+         "|2|,|1|,|2|,|Declined|,||,|P|,|0|,||,|Order 5\n1,1,1,This transaction has been "
+         "approved.|",
+         {{"status", "declined"}, {"message", "Declined"}}},
+        {kAuthNet,
+         "",
+         "|1|,|1|,|1|,|Approved|,|AB12|,|Y|,|77|,||,||,|1.00|,|CC|,|auth_capture|,||,|J|,|S|,||,"
+         "|12 High St\nFlat 2|,|Leeds|",
+         {{"status", "approved"}, {"transaction_id", "77"}}},
         {kAuthNet,
          "x_cpversion=1.0",
          "|1.0|,|2|,|2|,|Declined|,|000000|,|N|,|M|,|88|",
@@ -545,6 +561,7 @@ TEST(GatewayAnswers, EachGatewaysOwnRules) {
          {{"status", "approved"}, {"avs", "YN"}, {"cvv", "X"}}},
         {kPayflow, "", "RESULT=0&AVSZIP=N", {{"avs", "N"}, {"cvv", ""}}},
         {kPayflow, "", "RESULT[1]=0&COMMENT1[7]=RESULT=", {{"status", "approved"}}},
+        {kPayflow, "", "RESULT=0&PNREF=V1&COMMENT1[10]=&RESULT=12", {{"status", "approved"}}},
     };
     for (const auto& c : cases) {
         const std::unique_ptr<CAuthBase> gateway = c.answered(c.params, c.answer);

@@ -122,14 +122,28 @@ TEST(AuthorizeNet, ParseResultsReadsPlainAndEncapsulatedAnswers) {
         {"x_cpversion=1.0", "1,2,3,4,5,6,7", nullptr,
          "x_auth_code=5,x_avs_code=6,x_credit_card_response=7,x_response_code=2,"
          "x_response_reason_code=3,x_response_reason_text=4,x_version=1"},
-        {"", "HTTP/1.1 200 OK\r\nServer: x\r\n\r\n1,,3", "1,,3",
-         "x_response_code=1,x_response_reason_code=3"},
-        {"", "first line\nsecond line", "second line", "x_response_code=second line"},
-        // A line end after the values keeps the last line and does not make one of its own.
-        {"", "Header\n1,2,3\n", "1,2,3\n",
-         "x_response_code=1,x_response_reason_code=3\n,x_response_subcode=2"},
+        // Without the wrapping no line can be told from an echoed value: nothing is dropped.
+        {"", "HTTP/1.1 200 OK\r\nServer: x\r\n\r\n1,,3", nullptr,
+         "x_response_code=HTTP/1.1 200 OK\r\nServer: x\r\n\r\n1,x_response_reason_code=3"},
+        {"", "first line\nsecond line", nullptr, "x_response_code=first line\nsecond line"},
+        {"", "Header\n1,2,3\n", nullptr,
+         "x_response_code=Header\n1,x_response_reason_code=3\n,x_response_subcode=2"},
         {"", "3\n", nullptr, "x_response_code=3\n"},
         {"", "|3|\n", nullptr, "x_response_code=3"},
+        {"", "Header\r\n\r\n|1|,||,|3|\r\n", "|1|,||,|3|\r\n",
+         "x_response_code=1,x_response_reason_code=3"},
+        // Line ends in the caller's echoed fields stay in them.
+        {"", "|2|,|1|,|2|,|Declined|,||,|P|,|0|,||,|Order 5\n1,1,1,Approved|", nullptr,
+         "x_avs_code=P,x_description=Order 5\n1,1,1,Approved,x_response_code=2,"
+         "x_response_reason_code=2,x_response_reason_text=Declined,x_response_subcode=1,"
+         "x_trans_id=0"},
+        {"x_cpversion=1.0", "|1.0|,|2|,|2|,|Declined|,||,||,||,|0|,||,|till\n1|", nullptr,
+         "x_response_code=2,x_response_reason_code=2,x_response_reason_text=Declined,"
+         "x_trans_id=0,x_user_reference=till\n1,x_version=1.0"},
+        // Wrapped but not closed: cut, or not the gateway's. Nothing of it is read.
+        {"", "|1|,|1|,|1|,|This transaction has been approved.", nullptr, ""},
+        {"", "Header\n|1|,|1", "|1|,|1", ""},
+        {"", "|", nullptr, ""},
         {"", "|1|,|1|,|1|,|This transaction has been approved, thanks.|,|AB12CD|,|Y|,|123|",
          nullptr,
          "x_auth_code=AB12CD,x_avs_code=Y,x_response_code=1,x_response_reason_code=1,"
@@ -256,9 +270,12 @@ TEST(PayPal, ParseResultsHonoursLengthTags) {
         {"RESULT=0&RESPMSG=Approved", "respmsg=Approved,result=0"},
         {"BILLTOFIRSTNAME=Adrian&BILLTOLASTNAME[6]=&= Foo&TEST=Hi",
          "billtofirstname=Adrian,billtolastname=&= Foo,test=Hi"},
-        {"N[10]=abc", "n=abc"},
         {"N[0]=&M=1", "m=1,n="},
-        {"N[2]=abcd&M=1", "m=1,n=ab"},
+        {"N[3]=a&b&M=1", "m=1,n=a&b"},
+        // A tag that does not end its value where a pair ends: none of the answer is read.
+        {"N[10]=abc", ""},
+        {"N[2]=abcd&M=1", ""},
+        {"RESULT=12&RESPMSG[2]=abRESULT=0", ""},
         {"N[x]=1&N[]=2", "n[]=2,n[x]=1"},
         {"A=1&a=2", "a=2"},
         {"junk&A=x=y&&B&=e", "=e,a=x=y"},

@@ -150,6 +150,11 @@ TEST(LogMask, FindsCardNumbersAndTrackData) {
         {"4111  1111 1111 1111", "4111  1111 1111 1111"},
         {"x=Card%205424%200000%200000%200015%20on", "x=Card%20XXXX%20XXXX%20XXXX%200015%20on"},
         {"x=5424+0000+0000+0015&y=%2020", "x=XXXX+XXXX+XXXX+0015&y=%2020"},
+        // An escaped byte's hexadecimal digits are no digits of the card beside it.
+        {"x=card%20%234111111111111111&y", "x=card%20%23XXXXXXXXXXXX1111&y"},
+        {"%404007000000027%40", "%40XXXXXXXXX0027%40"},
+        {"x=J%e94111111111111111%E9", "x=J%e9XXXXXXXXXXXX1111%E9"},
+        {"x=%B44111111111111111", "x=%B4XXXXXXXXXXXX1111"},
         {"12-06-26 16:36:19 : Product", "12-06-26 16:36:19 : Product"},
         {"x=;4111111111111111=30121010000012345678?&y=1", "x=********&y=1"},
         {"x=4111111111111111=3012101&y=1", "x=********&y=1"},

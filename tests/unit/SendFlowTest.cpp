@@ -17,7 +17,7 @@ public:
     const SResultTable& GetResultTable() override {
         static const SStatusCode kCodes[] = {{"1", EStatus::Approved}, {nullptr, EStatus::Error}};
         static const SResultTable kTable = {
-            "TEST", {"x", kCodes, '\0'}, {"z", nullptr, "y", nullptr, nullptr}};
+            "TEST", {"x", kCodes, nullptr}, {"z", nullptr, "y", nullptr, nullptr}};
         return kTable;
     }
 };
