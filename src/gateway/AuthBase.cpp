@@ -33,6 +33,8 @@ const char* CAuthBase::GetRequestRefusal() {
     return nullptr;
 }
 
+void CAuthBase::ReviewAnswer(const std::string&, SNormalised*) {}
+
 int CAuthBase::SetParameters(const char* text) {
     return ParseParams(text, m_Params, '|', false);
 }

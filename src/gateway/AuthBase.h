@@ -50,6 +50,10 @@ public:
     // Why the parameters cannot go to the gateway as they stand, or null. The transaction then
     // fails with that text, before any connection.
     virtual const char* GetRequestRefusal();
+    // Called once `request` has gone out, with the reading of the gateway's answer, or null when
+    // none came: a gateway that answers a repeated request with an earlier transaction's answer
+    // tells the two apart here.
+    virtual void ReviewAnswer(const std::string& request, SNormalised* answered);
 
     static int ParseParams(const char* text, StringMap& into, char separator, bool lowerCaseNames);
     static void StripWS(std::string& text);

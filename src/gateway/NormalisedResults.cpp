@@ -15,14 +15,18 @@ constexpr char kMessage[] = "pgv.message";
 constexpr char kAvs[] = "pgv.avs";
 constexpr char kCvv[] = "pgv.cvv";
 constexpr char kGateway[] = "pgv.gateway";
+constexpr char kAmount[] = "pgv.amount";
+constexpr char kDuplicate[] = "pgv.duplicate";
 
-const char* const kNames[] = {kStatus,  kApproved, kTransactionId, kAuthCode,
-                              kMessage, kAvs,      kCvv,           kGateway};
+const char* const kNames[] = {kStatus, kApproved, kTransactionId, kAuthCode, kMessage,
+                              kAvs,    kCvv,      kGateway,       kAmount,   kDuplicate};
 
 const char* StatusText(EStatus status) {
     switch (status) {
         case EStatus::Approved:
             return "approved";
+        case EStatus::Partial:
+            return "partial";
         case EStatus::Declined:
             return "declined";
         case EStatus::Review:
@@ -33,20 +37,8 @@ const char* StatusText(EStatus status) {
     return "error";
 }
 
-// A fixed-width answer pads its fields with blanks, so a field of blanks carries nothing.
-std::string Field(const std::map<std::string, std::string>& results, const char* name) {
-    if (name == nullptr) {
-        return std::string();
-    }
-    const auto found = results.find(name);
-    if (found == results.end()) {
-        return std::string();
-    }
-    const size_t first = found->second.find_first_not_of(' ');
-    if (first == std::string::npos) {
-        return std::string();
-    }
-    return found->second.substr(first, found->second.find_last_not_of(' ') - first + 1);
+bool IsAuthorised(EStatus status) {
+    return status == EStatus::Approved || status == EStatus::Partial || status == EStatus::Review;
 }
 
 EStatus StatusByCode(const SResultTable& table, const std::map<std::string, std::string>& results,
@@ -74,23 +66,40 @@ EStatus StatusByCode(const SResultTable& table, const std::map<std::string, std:
 
 }  // namespace
 
+// A fixed-width answer pads its fields with blanks, so a field of blanks carries nothing.
+std::string ResultField(const std::map<std::string, std::string>& results, const char* name) {
+    if (name == nullptr) {
+        return std::string();
+    }
+    const auto found = results.find(name);
+    if (found == results.end()) {
+        return std::string();
+    }
+    const size_t first = found->second.find_first_not_of(' ');
+    if (first == std::string::npos) {
+        return std::string();
+    }
+    return found->second.substr(first, found->second.find_last_not_of(' ') - first + 1);
+}
+
 SNormalised ReadNormalised(const SResultTable& table,
                            const std::map<std::string, std::string>& results,
                            const std::string& answer) {
     SNormalised normalised;
     normalised.status = StatusByCode(table, results, answer);
-    normalised.transactionId = Field(results, table.values.transactionId);
-    normalised.authCode = Field(results, table.values.authCode);
-    normalised.message = Field(results, table.values.message);
-    normalised.avs = Field(results, table.values.avs);
-    normalised.cvv = Field(results, table.values.cvv);
+    normalised.transactionId = ResultField(results, table.values.transactionId);
+    normalised.authCode = ResultField(results, table.values.authCode);
+    normalised.message = ResultField(results, table.values.message);
+    normalised.avs = ResultField(results, table.values.avs);
+    normalised.cvv = ResultField(results, table.values.cvv);
+    normalised.amount = ResultField(results, table.values.amount);
     normalised.gateway = table.portal ? table.portal : "";
     if (table.rule != nullptr) {
         table.rule(results, answer, normalised);
     }
     // Some gateways send a code in that place whatever happened (Sage an error number, the
-    // card-present API zeros with a decline); only an authorised transaction has one.
-    if (normalised.status != EStatus::Approved && normalised.status != EStatus::Review) {
+    // card-present API zeros with a decline); only a card that holds an authorisation has one.
+    if (!IsAuthorised(normalised.status) && !normalised.authorisationStands) {
         normalised.authCode.clear();
     }
     return normalised;
@@ -110,7 +119,9 @@ std::map<std::string, std::string> NormalisedFields(const SNormalised& normalise
             {kMessage, normalised.message},
             {kAvs, normalised.avs},
             {kCvv, normalised.cvv},
-            {kGateway, normalised.gateway}};
+            {kGateway, normalised.gateway},
+            {kAmount, normalised.amount},
+            {kDuplicate, normalised.duplicate ? "1" : "0"}};
 }
 
 bool IsNormalisedName(const std::string& name) {

@@ -8,7 +8,8 @@
 #include <map>
 #include <string>
 
-enum class EStatus { Approved, Declined, Review, Error };
+// Partial: approved for less than the amount asked; the rest is still to be collected.
+enum class EStatus { Approved, Partial, Declined, Review, Error };
 
 struct SStatusCode {
     const char* code;  // the status field's value, matched exactly
@@ -23,6 +24,10 @@ struct SNormalised {
     std::string avs;
     std::string cvv;
     std::string gateway;
+    std::string amount;      // the amount approved, where the answer says
+    bool duplicate = false;  // the gateway took the request for a repeat of an earlier one
+    // An error that still leaves an authorisation on the card, whose code then stays.
+    bool authorisationStands = false;
 };
 
 // A rule of the gateway's own for what its table cannot say; it sees the parsed fields and the
@@ -48,6 +53,7 @@ struct SValueFields {
     const char* message;
     const char* avs;
     const char* cvv;
+    const char* amount;
 };
 
 // Where a gateway's answer keeps the normalised values.
@@ -57,6 +63,9 @@ struct SResultTable {
     SValueFields values;
     NormaliseRule rule = nullptr;  // null: the table says everything
 };
+
+// The value of a result field without the blanks around it; empty when there is no such field.
+std::string ResultField(const std::map<std::string, std::string>& results, const char* name);
 
 // The reading of an answer the gateway gave.
 SNormalised ReadNormalised(const SResultTable& table,

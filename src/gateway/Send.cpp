@@ -93,7 +93,9 @@ bool CAuthBase::Send(int timeout, std::string& /*response*/) {
         try {
             ParseResults(response);
             m_Results[kResultAll] = response;
-            m_Normalised = NormalisedFields(ReadNormalised(GetResultTable(), m_Results, response));
+            SNormalised normalised = ReadNormalised(GetResultTable(), m_Results, response);
+            ReviewAnswer(request, &normalised);
+            m_Normalised = NormalisedFields(normalised);
         } catch (...) {
             parseFailure = std::current_exception();
             m_Normalised = NormalisedFields(FailedNormalised(std::string()));
@@ -101,6 +103,7 @@ bool CAuthBase::Send(int timeout, std::string& /*response*/) {
     } else {
         m_Results[kResultError] = response;
         m_Normalised = NormalisedFields(FailedNormalised(response));
+        ReviewAnswer(request, nullptr);
     }
 
     WriteResults(m_Log, "--Results", m_Results);

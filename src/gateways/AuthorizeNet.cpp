@@ -57,9 +57,9 @@ const char* const kStandardLayout[] = {
     "x_cavv_resp_code",
     "Unused",
     "Unused",
-    "x_split_tender_id",
-    "x_prepaid_requested_amount",
-    "x_prepaid_balance_on_card",
+    "Unused",
+    "Unused",
+    "Unused",
     "Unused",
     "Unused",
     "Unused",
@@ -67,6 +67,10 @@ const char* const kStandardLayout[] = {
     "Unused",
     "x_account_number",
     "x_card_type",
+    // The split-tender fields of a prepaid card follow the card's own.
+    "x_split_tender_id",
+    "x_prepaid_requested_amount",
+    "x_prepaid_balance_on_card",
     nullptr,
 };
 
@@ -90,17 +94,38 @@ const SStatusCode kResponseCodes[] = {
     {"4", EStatus::Review},   {nullptr, EStatus::Error},
 };
 
-// The two layouts name the same fields, but for the card code's result.
+// What the response code alone does not say, its reason code does: a prepaid card approved for
+// part of the amount (4/295), a reversal that found nothing to reverse (1/308, 1/310), a repeat
+// of a transaction the gateway saw minutes ago (3/11), and an authorisation whose settlement
+// failed (3/36). The last two leave the original's authorisation on the card.
+void ReadReasonCode(const std::map<std::string, std::string>& results, const std::string&,
+                    SNormalised& normalised) {
+    const std::string reason = ResultField(results, "x_response_reason_code");
+    if (normalised.status == EStatus::Review && reason == "295") {
+        normalised.status = EStatus::Partial;
+    } else if (normalised.status == EStatus::Approved && (reason == "308" || reason == "310")) {
+        normalised.status = EStatus::Error;
+    } else if (normalised.status == EStatus::Error && (reason == "11" || reason == "36")) {
+        normalised.duplicate = reason == "11";
+        normalised.authorisationStands = true;
+    }
+}
+
+// The two layouts name the same fields, but for the card code's result and the amount.
 const SResultTable kStandardResults = {
     "AUTHNET",
     {"x_response_code", kResponseCodes, nullptr},
-    {"x_trans_id", "x_auth_code", "x_response_reason_text", "x_avs_code", "x_cvv2_resp_code"},
+    {"x_trans_id", "x_auth_code", "x_response_reason_text", "x_avs_code", "x_cvv2_resp_code",
+     "x_amount"},
+    &ReadReasonCode,
 };
 
 const SResultTable kCardPresentResults = {
     "AUTHNET",
     {"x_response_code", kResponseCodes, nullptr},
-    {"x_trans_id", "x_auth_code", "x_response_reason_text", "x_avs_code", "x_credit_card_response"},
+    {"x_trans_id", "x_auth_code", "x_response_reason_text", "x_avs_code", "x_credit_card_response",
+     nullptr},
+    &ReadReasonCode,
 };
 // The transaction key and password, the card and its tracks, and the bank account, driver's
 // licence and tax id of an electronic check.

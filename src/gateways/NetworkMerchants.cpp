@@ -1,5 +1,7 @@
 #include "gateways/NetworkMerchants.h"
 
+#include <cstdlib>
+
 #include "gateways/GatewayHosts.h"
 
 namespace {
@@ -14,10 +16,22 @@ const SStatusCode kResponseCodes[] = {
     {nullptr, EStatus::Error},
 };
 
+// A card approved for less than the amount asked (a prepaid card's balance) leaves the rest of
+// the amount as a balance still to be paid.
+void ReadPartialPayment(const std::map<std::string, std::string>& results, const std::string&,
+                        SNormalised& normalised) {
+    const std::string balance = ResultField(results, "partial_payment_balance");
+    if (normalised.status == EStatus::Approved && std::strtod(balance.c_str(), nullptr) > 0) {
+        normalised.status = EStatus::Partial;
+    }
+}
+
 const SResultTable kResults = {
     "NMI",
     {"response", kResponseCodes, &CountPairs},
-    {"transactionid", "authcode", "responsetext", "avsresponse", "cvvresponse"},
+    {"transactionid", "authcode", "responsetext", "avsresponse", "cvvresponse",
+     "amount_authorized"},
+    &ReadPartialPayment,
 };
 // The login and security key, the card and its tracks, and what an electronic check carries:
 // the bank account and routing number, the social security and driver's licence numbers.

@@ -1,6 +1,9 @@
 #include "gateways/PayPal.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <functional>
+#include <map>
 #include <string_view>
 
 #include "gateways/GatewayHosts.h"
@@ -13,6 +16,9 @@ constexpr char kTestAccount[] = "test_account";
 constexpr char kRequestIdParameter[] = "X-VPS-REQUEST-ID";
 constexpr char kInvalidName[] = "Invalid parameter name";
 constexpr char kInvalidRequestId[] = "Invalid request id";
+constexpr char kEarlierTransaction[] =
+    "The answer belongs to an earlier transaction sent under the same request id "
+    "(X-VPS-REQUEST-ID): this one was not processed";
 
 // The password and the card with its swipe; the bank account and routing number of an ACH
 // payment; the check's MICR line and the driver's licence and social security numbers.
@@ -34,23 +40,38 @@ bool IsValidName(const std::string& name) {
 // The RESULT values of the Payflow guides for card transactions. 126 is authorised but held by
 // the fraud filters until the merchant accepts it; 127 was not screened by them. Declines: by the
 // issuer (12), a referral for a voice authorisation (13), a failed address or card code check
-// (112, 114), the merchant's own rules or filters (117, 125), or the merchant after a review
-// (128). Every other value, negative ones included, is an error.
+// (112, 114), insufficient funds (50), the merchant's own rules or filters (117, 125), or the
+// merchant after a review (128). Every other value, negative ones included, is an error.
 const SStatusCode kResultCodes[] = {
     {"0", EStatus::Approved},   {"12", EStatus::Declined},  {"13", EStatus::Declined},
-    {"112", EStatus::Declined}, {"114", EStatus::Declined}, {"117", EStatus::Declined},
-    {"125", EStatus::Declined}, {"126", EStatus::Review},   {"127", EStatus::Review},
-    {"128", EStatus::Declined}, {nullptr, EStatus::Error},
+    {"50", EStatus::Declined},  {"112", EStatus::Declined}, {"114", EStatus::Declined},
+    {"117", EStatus::Declined}, {"125", EStatus::Declined}, {"126", EStatus::Review},
+    {"127", EStatus::Review},   {"128", EStatus::Declined}, {nullptr, EStatus::Error},
 };
 
-// The address check comes as two letters, street and zip, which read together as one result.
-void JoinAddressChecks(const std::map<std::string, std::string>& results, const std::string&,
+// The address check comes as two letters, street and zip, which read together as one result. A
+// partial authorisation approves AMT of the ORIGAMT asked; DUPLICATE=1 answers a request id the
+// gateway has seen before.
+void ReadPayflowAnswer(const std::map<std::string, std::string>& results, const std::string&,
                        SNormalised& normalised) {
     for (const char* name : {"avsaddr", "avszip"}) {
         if (const auto check = results.find(name); check != results.end()) {
             normalised.avs += check->second;
         }
     }
+    const std::string original = ResultField(results, "origamt");
+    if (normalised.status == EStatus::Approved && !original.empty() &&
+        std::strtod(normalised.amount.c_str(), nullptr) < std::strtod(original.c_str(), nullptr)) {
+        normalised.status = EStatus::Partial;
+    }
+    normalised.duplicate = ResultField(results, "duplicate") == "1";
+}
+
+// What went out under each request id in this process, as a fingerprint of the request: Payflow
+// answers an id it has seen with that transaction's answer, whatever the new request holds.
+std::map<std::string, size_t>& SentUnderRequestId() {
+    static std::map<std::string, size_t> sent;
+    return sent;
 }
 
 // The length of a tagged name such as "NAME[12]", or -1 when the name carries no tag.
@@ -123,8 +144,8 @@ size_t CountReadPairs(const std::string& answer, const std::string& name) {
 const SResultTable kResults = {
     "PAYPAL",
     {"result", kResultCodes, &CountReadPairs},
-    {"pnref", "authcode", "respmsg", nullptr, "cvv2match"},
-    &JoinAddressChecks,
+    {"pnref", "authcode", "respmsg", nullptr, "cvv2match", "amt"},
+    &ReadPayflowAnswer,
 };
 
 }  // namespace
@@ -193,6 +214,27 @@ const char* CPayPal::GetRequestRefusal() {
         return kInvalidRequestId;
     }
     return nullptr;
+}
+
+void CPayPal::ReviewAnswer(const std::string& request, SNormalised* answered) {
+    std::map<std::string, size_t>& sent = SentUnderRequestId();
+    const size_t fingerprint = std::hash<std::string>()(request);
+    if (answered == nullptr) {
+        // It may have reached the gateway all the same; what went first under the id stays.
+        sent.emplace(m_RequestId, fingerprint);
+        return;
+    }
+    if (!answered->duplicate) {
+        sent[m_RequestId] = fingerprint;
+        return;
+    }
+    // A resend of the same request is answered rightly; any other was never processed. Without
+    // a record of the id there is no telling, and no approval is read from it.
+    const auto earlier = sent.find(m_RequestId);
+    if (earlier == sent.end() || earlier->second != fingerprint) {
+        answered->status = EStatus::Error;
+        answered->message = kEarlierTransaction;
+    }
 }
 
 bool CPayPal::ParseResults(std::string& response) {

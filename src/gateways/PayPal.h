@@ -23,6 +23,7 @@ public:
     const SResultTable& GetResultTable() override;
     const char* const* GetSecretParameterNames() override;
     const char* GetRequestRefusal() override;
+    void ReviewAnswer(const std::string& request, SNormalised* answered) override;
 
     bool m_IsTestAccount;
     std::string m_RequestId;

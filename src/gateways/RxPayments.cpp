@@ -56,7 +56,7 @@ void ReadSuccessElement(const std::map<std::string, std::string>&, const std::st
 const SResultTable kResults = {
     "RXPAY",
     {"code", kErrorCodes, nullptr},
-    {"transaction", "confirmation", "errormessage", nullptr, nullptr},
+    {"transaction", "confirmation", "errormessage", nullptr, nullptr, nullptr},
     &ReadSuccessElement,
 };
 

@@ -49,7 +49,7 @@ const SStatusCode kApprovalIndicators[] = {
 const SResultTable kResults = {
     "SAGE",
     {"approval indicator", kApprovalIndicators, nullptr},
-    {"reference", "code", kMessage, "avs indicator", "cvv indicator"},
+    {"reference", "code", kMessage, "avs indicator", "cvv indicator", nullptr},
 };
 
 std::string Url(const char* query) {

@@ -31,13 +31,17 @@ void MatchValidToCode(const std::map<std::string, std::string>& results, const s
         !((valid->second == "true" && approved) || (valid->second == "false" && !approved))) {
         normalised.status = EStatus::Error;
     }
+    // The parsed "message" reads "Approved" when the answer has none; only an approval says so.
+    if (normalised.status != EStatus::Approved && normalised.message == kApproved) {
+        normalised.message.clear();
+    }
 }
 
 // One result carries both checks, the address and the card code: "ALL MATCH" and the like.
 const SResultTable kResults = {
     "SECPAY",
     {"code", kCodes, &CountPairs},
-    {kTransactionId, "auth_code", kMessage, "cv2avs", "cv2avs"},
+    {kTransactionId, "auth_code", kMessage, "cv2avs", "cv2avs", "amount"},
     &MatchValidToCode,
 };
 

@@ -178,12 +178,14 @@ TEST(AuthorizeNetEndToEnd, TransactionLogHoldsNoCardData) {
     EXPECT_NE(log.find(LogLineEnds("\n  x_auth_code=" + authCode + "\n")), std::string::npos);
     const std::string normalised = LogLineEnds(
         "\n--Normalised results\n"
+        "  pgv.amount=1.00\n"
         "  pgv.approved=1\n"
         "  pgv.auth_code=" +
         authCode +
         "\n"
         "  pgv.avs=Y\n"
         "  pgv.cvv=M\n"
+        "  pgv.duplicate=0\n"
         "  pgv.gateway=AUTHNET\n"
         "  pgv.message=This transaction has been approved.\n"
         "  pgv.status=approved\n"

@@ -160,20 +160,23 @@ TEST(AuthorizeNet, ParseResultsReadsPlainAndEncapsulatedAnswers) {
     }
 }
 
-// Positions 41, 42 and 46 to 50 of the standard layout carry no name of their own.
+// Positions 41 to 50 of the standard layout carry no name of their own; the split-tender fields
+// come after the card's, at 53 to 55.
 TEST(AuthorizeNet, UnusedPositionsShareOneField) {
-    const std::map<int, std::string> values = {
-        {41, "u41"}, {42, "u42"}, {46, "u46"}, {47, "u47"}, {52, "Visa"}};
+    const std::map<int, std::string> values = {{41, "u41"},  {43, "u43"}, {47, "u47"},
+                                               {52, "Visa"}, {53, "ST1"}, {54, "10.00"},
+                                               {55, "4.00"}};
     std::string plain = "1";
     std::string encapsulated = "|1";
-    for (int position = 2; position <= 52; ++position) {
+    for (int position = 2; position <= 55; ++position) {
         const std::string value = values.count(position) ? values.at(position) : "";
         plain += "," + value;
         encapsulated += "|,|" + value;
     }
     for (const std::string& answer : {plain, encapsulated + "|"}) {
         EXPECT_EQ(Pairs<CAuthAuthorizeNet>("", answer, answer),
-                  "Unused=u47,x_card_type=Visa,x_response_code=1");
+                  "Unused=u47,x_card_type=Visa,x_prepaid_balance_on_card=4.00,"
+                  "x_prepaid_requested_amount=10.00,x_response_code=1,x_split_tender_id=ST1");
     }
 }
 

@@ -17,21 +17,19 @@ public:
     const SResultTable& GetResultTable() override {
         static const SStatusCode kCodes[] = {{"1", EStatus::Approved}, {nullptr, EStatus::Error}};
         static const SResultTable kTable = {
-            "TEST", {"x", kCodes, nullptr}, {"z", nullptr, "y", nullptr, nullptr}};
+            "TEST", {"x", kCodes, nullptr}, {"z", nullptr, "y", nullptr, nullptr, nullptr}};
         return kTable;
     }
 };
 
 StringMap Normalised(const char* status, const char* message, const char* gateway,
                      const char* transactionId = "") {
-    return {{"pgv.approved", std::string(status) == "approved" ? "1" : "0"},
-            {"pgv.auth_code", ""},
-            {"pgv.avs", ""},
-            {"pgv.cvv", ""},
-            {"pgv.gateway", gateway},
-            {"pgv.message", message},
-            {"pgv.status", status},
-            {"pgv.transaction_id", transactionId}};
+    return {
+        {"pgv.amount", ""},       {"pgv.approved", std::string(status) == "approved" ? "1" : "0"},
+        {"pgv.auth_code", ""},    {"pgv.duplicate", "0"},
+        {"pgv.avs", ""},          {"pgv.cvv", ""},
+        {"pgv.gateway", gateway}, {"pgv.message", message},
+        {"pgv.status", status},   {"pgv.transaction_id", transactionId}};
 }
 
 TEST(SendFlow, RequestTextFollowsTheFlags) {
@@ -130,10 +128,12 @@ TEST(SendFlow, TransactionLogLinesWithCardDataMasked) {
               "  y=card XXXX XXXX XXXX 1111 ok\n"
               "\n"
               "--Normalised results\n"
+              "  pgv.amount=\n"
               "  pgv.approved=1\n"
               "  pgv.auth_code=\n"
               "  pgv.avs=\n"
               "  pgv.cvv=\n"
+              "  pgv.duplicate=0\n"
               "  pgv.gateway=TEST\n"
               "  pgv.message=card XXXX XXXX XXXX 1111 ok\n"
               "  pgv.status=approved\n"
@@ -153,13 +153,15 @@ TEST(SendFlow, RefusedRequestFailsBeforeAnyConnection) {
     EXPECT_FALSE(gateway.Send(0, response));
     EXPECT_EQ(gateway.timeout, -1) << "the exchange was reached";
     EXPECT_EQ(gateway.m_Results, (StringMap{{"error", "Invalid parameter name"}}));
-    EXPECT_EQ(pgvtest::ReadFile(path),
-              "\n--Parameters\n  AMT=1.00\n  PWD[8]=********\n"
-              "   URL - AMT[4]=1.00&PWD[8][8]=********\n\n"
-              "**Error - Invalid parameter name\n\n--Results\n  error=Invalid parameter name\n\n"
-              "--Normalised results\n  pgv.approved=0\n  pgv.auth_code=\n  pgv.avs=\n  pgv.cvv=\n"
-              "  pgv.gateway=\n  pgv.message=Invalid parameter name\n  pgv.status=error\n"
-              "  pgv.transaction_id=\n");
+    EXPECT_EQ(
+        pgvtest::ReadFile(path),
+        "\n--Parameters\n  AMT=1.00\n  PWD[8]=********\n"
+        "   URL - AMT[4]=1.00&PWD[8][8]=********\n\n"
+        "**Error - Invalid parameter name\n\n--Results\n  error=Invalid parameter name\n\n"
+        "--Normalised results\n  pgv.amount=\n  pgv.approved=0\n  pgv.auth_code=\n  pgv.avs=\n"
+        "  pgv.cvv=\n  pgv.duplicate=0\n  pgv.gateway=\n  pgv.message=Invalid parameter name\n  "
+        "pgv.status=error\n"
+        "  pgv.transaction_id=\n");
 }
 
 // A parser that gives up (Sage's, on a short answer) fails the transaction; the log still
@@ -180,7 +182,8 @@ TEST(SendFlow, ExceptionStillClosesTheLogAndRestoresIndentation) {
     const std::string one =
         "\n--Parameters\n  a=1\n  trans_type=transaction\n   URL - a=1&trans_type=transaction\n\n"
         "(exchange)\n\n--Results\n  approval indicator=A\n  code=\n\n--Normalised results\n"
-        "  pgv.approved=0\n  pgv.auth_code=\n  pgv.avs=\n  pgv.cvv=\n  pgv.gateway=\n"
+        "  pgv.amount=\n  pgv.approved=0\n  pgv.auth_code=\n  pgv.avs=\n  pgv.cvv=\n"
+        "  pgv.duplicate=0\n  pgv.gateway=\n"
         "  pgv.message=\n  pgv.status=error\n  pgv.transaction_id=\n";
     EXPECT_EQ(pgvtest::ReadFile(path), one + one);
 }
