@@ -1,6 +1,7 @@
 # How Kestova, the Mac plug-in, ships: one universal bundle for Apple silicon and Intel Macs,
 # signed after linking (ad hoc unless a signing identity is given). Current FileMaker Pro runs
-# natively on both and loads only plug-ins that carry its architecture and a signature.
+# natively on both, loads only plug-ins that carry its architecture, and asks before it loads an
+# unsigned one.
 #
 # Included by the top-level CMakeLists.txt. Run on its own, it prints what a Mac build sets and
 # the commands that sign and notarise the bundle, so that they can be checked where no Mac is:
@@ -33,6 +34,20 @@ function(pgv_notarise_commands zip submit staple bundle profile)
     set(${submit} xcrun notarytool submit "${bundle}.notarise.zip" --keychain-profile "${profile}"
         --wait PARENT_SCOPE)
     set(${staple} xcrun stapler staple "${bundle}" PARENT_SCOPE)
+endfunction()
+
+# The step that signs `bundle` once it is complete, in `out`: the codesign command where codesign
+# exists, and where it does not (the cross build off a Mac) one that says signing is skipped,
+# since nothing else makes Apple's signature.
+function(pgv_sign_step out bundle identity)
+    find_program(PGV_CODESIGN codesign)
+    if(PGV_CODESIGN)
+        pgv_codesign_command(step "${bundle}" "${identity}")
+    else()
+        set(step "${CMAKE_COMMAND}" -E echo
+            "codesign is not on this machine: signing ${bundle} is skipped")
+    endif()
+    set(${out} "${step}" PARENT_SCOPE)
 endfunction()
 
 if(CMAKE_SCRIPT_MODE_FILE STREQUAL CMAKE_CURRENT_LIST_FILE)
