@@ -59,8 +59,13 @@ CLogMask BuildLogMask(const std::map<std::string, std::string>& params,
         // The mask finds a value escaped as well as it stands, as a gateway may send it back
         // either way, whether or not it was sent so.
         const std::string masked = card ? MaskCardNumber(value) : kHiddenValue;
+        // The request's own escaping is also looked for as written: a "%" just before it in the
+        // line can make its first bytes read as another escape once the line is decoded.
+        const std::string escapedValue = URLEscape(value.c_str(), kEscapeOutputSize);
+        const std::string escapedMasked = URLEscape(masked.c_str(), kEscapeOutputSize);
         if (value.size() >= kMinAnywhereSecret) {
             mask.AddAnywhere(value, masked);
+            mask.AddAnywhere(escapedValue, escapedMasked);
             // An escaped request carries a long value cut, and the cut value is as secret.
             const std::string sent = value.substr(0, kEscapeOutputSize - 1);
             if (sent.size() < value.size()) {
@@ -70,6 +75,7 @@ CLogMask BuildLogMask(const std::map<std::string, std::string>& params,
         }
         for (const std::string& shownName : {name, EscapedName(name)}) {
             mask.AddValue(shownName, value, masked);
+            mask.AddValue(shownName, escapedValue, escapedMasked);
         }
     }
     return mask;

@@ -211,6 +211,7 @@ TEST(CardData, LogMaskHidesSecretsInLines) {
     const StringMap glued = {{"CVV2", "11111111111111"}};
     const StringMap escaped = {
         {"x_password", "my secret+pw"}, {"x_tran_key", "Ab/cd9Zq"}, {"x_card_code", "1+2"}};
+    const StringMap afterPercent = {{"x_password", "Ab cd9Zq"}};
     const StringMap none = {};
     const struct {
         const StringMap& params;
@@ -272,6 +273,8 @@ TEST(CardData, LogMaskHidesSecretsInLines) {
         {escaped, common, "  all=x_password=my+secret%2Bpw&note=my%20secret%2bpw",
          "  all=x_password=********&note=********"},
         {escaped, common, "  all=key=Ab%2Fcd9Zq,Ab%2fcd9Zq", "  all=key=********,********"},
+        // A "%1" just before the request's escaping reads as an escape with its first byte.
+        {afterPercent, common, " URL - a=%1Ab%20cd9Zq", " URL - a=%1********"},
         {escaped, common, "x_card_code=1%2b2&x_card_code=1%202|x_card_code=1+2",
          "x_card_code=********&x_card_code=********|x_card_code=********"},
         // A line end ends a short secret's value.
