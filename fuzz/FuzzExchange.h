@@ -40,10 +40,11 @@ private:
 
 // One transaction on the portal's gateway: the parameters set, the transaction sent through the
 // exchange, every normalised value and a few fields read back. A transaction log the parameters
-// ask for goes nowhere, so that the mask runs and no file is written.
-inline void RunTransaction(const char* portal, const std::string& parameters,
-                           const std::string& answer) {
-    const std::unique_ptr<CAuthBase> gateway = CreateGateway(portal);
+// ask for goes nowhere, so that the mask runs and no file is written. Returns the gateway, its
+// results still to be read.
+inline std::unique_ptr<CAuthBase> RunTransaction(const char* portal, const std::string& parameters,
+                                                 const std::string& answer) {
+    std::unique_ptr<CAuthBase> gateway = CreateGateway(portal);
     gateway->SetExchange(std::make_shared<CFuzzExchange>(answer));
     gateway->SetParameters(parameters.c_str());
     if (auto log = gateway->m_Params.find("WIM_Log"); log != gateway->m_Params.end()) {
@@ -61,6 +62,7 @@ inline void RunTransaction(const char* portal, const std::string& parameters,
         std::string value;
         gateway->GetResponseFieldValue(name, value);
     }
+    return gateway;
 }
 
 #endif

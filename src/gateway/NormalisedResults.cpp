@@ -51,9 +51,13 @@ EStatus StatusByCode(const SResultTable& table, const std::map<std::string, std:
     if (code == results.end()) {
         return EStatus::Error;
     }
-    // The parsed fields keep only the last of two status fields; an answer that contradicts
-    // itself is no approval.
-    if (field.countPairs != nullptr && field.countPairs(answer, field.name) != 1) {
+    // The parsed fields keep only the last of a field given twice, and a gateway that repeats a
+    // caller's field can be made to give one twice: an answer that names its status or its
+    // transaction twice contradicts itself and is no approval.
+    if (field.countPairs != nullptr &&
+        (field.countPairs(answer, field.name) != 1 ||
+         (table.values.transactionId != nullptr &&
+          field.countPairs(answer, table.values.transactionId) > 1))) {
         return EStatus::Error;
     }
     for (const SStatusCode* row = field.codes; row != nullptr && row->code != nullptr; ++row) {

@@ -465,6 +465,10 @@ TEST(GatewayAnswers, BadAnswersReadAsErrors) {
         {kRxPay, "<success>true</success><success>true</success>", "success", "1"},
         {kRxPay, "<success>true</success><code>E12</code>", "success", "1"},
         {kPayflow, "RESULT=0&PNREF=V1&RESULT[2]=12", "result", "12"},
+        // Two transaction ids: a caller's order id can carry the second one.
+        {kNmi, "response=1&transactionid=5&orderid=x&transactionid=6", "transactionid", "6"},
+        {kSecPay, "?valid=true&trans_id=T1&code=A&TRANS_ID=T2", "trans_id", "T2"},
+        {kPayflow, "RESULT=0&PNREF=V1&PNREF[2]=V2", "pnref", "V2"},
         // A length tag shorter than its value: where the next pair begins is anyone's guess.
         {kPayflow, "RESULT=12&RESPMSG[2]=abRESULT=0", "all", "RESULT=12&RESPMSG[2]=abRESULT=0"},
     };
