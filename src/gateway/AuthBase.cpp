@@ -98,12 +98,13 @@ bool CAuthBase::Authorize(const char* request, int timeout, std::string& respons
         }
         GetCustomHeaders(http.headerLines);
         http.timeoutSeconds = timeout;
-        const SHttpOutcome outcome = m_Exchange ? m_Exchange->Perform(http, m_Log)
-                                                : SHttpOutcome{false, kUnknownSystemFailure};
+        const SHttpOutcome outcome =
+            m_Exchange ? m_Exchange->Perform(http, m_Log)
+                       : SHttpOutcome{false, ExchangeFailureText(EExchangeFailure::Unknown)};
         response = outcome.text;
         return outcome.ok;
     } catch (...) {
-        response = kUnknownSystemFailure;
+        response = ExchangeFailureText(EExchangeFailure::Unknown);
         return false;
     }
 }

@@ -16,6 +16,7 @@ namespace {
 constexpr char kVersionText[] = "Paygrove 5.1";
 constexpr char kSentText[] = "1";
 constexpr char kNotSentText[] = "Unable to connect to the portal";
+constexpr char kErrorField[] = "error";
 constexpr size_t kNameBufferSize = 33;
 constexpr size_t kTimeoutBufferSize = 6;
 // A native character takes at most this many bytes, so the parameter text is never cut.
@@ -49,6 +50,18 @@ const FMX_Locale* ParameterLocale(const FMX_DataVect* parms, uint32_t index) {
     FMX_Except x = {};
     const FMX_Data* data = FM_DataVect_At(parms, index, &x);
     return data == nullptr ? nullptr : FM_Data_GetLocale(data, &x);
+}
+
+// A request that may still reach the gateway is never answered as one that could not connect:
+// a script that sent it again could charge the card twice.
+const char* SendAnswer(bool sent) {
+    if (sent) {
+        return kSentText;
+    }
+    const char* const mayHaveBeenSent = ExchangeFailureText(EExchangeFailure::MayHaveBeenSent);
+    std::string error;
+    g_Auth->GetResponseFieldValue(kErrorField, error);
+    return error == mayHaveBeenSent ? mayHaveBeenSent : kNotSentText;
 }
 
 }  // namespace
@@ -112,7 +125,7 @@ SendTransaction(int16_t, const FMX_ExprEnv*, const FMX_DataVect* parms, FMX_Data
             LogFailure("PGV_SendTransaction");
             sent = false;
         }
-        SetResultText(result, sent ? kSentText : kNotSentText, locale.Get());
+        SetResultText(result, SendAnswer(sent), locale.Get());
     } catch (...) {
         LogFailure("PGV_SendTransaction");
     }

@@ -9,8 +9,42 @@
 
 class Log;
 
-// The failure of anything that goes wrong outside the exchange's own steps.
-inline constexpr char kUnknownSystemFailure[] = "Unknown System Failure";
+// Every way an exchange fails. FileMaker solutions compare the texts, so they never change.
+enum class EExchangeFailure {
+    None,
+    InvalidUrl,
+    ConnectFailed,
+    // The time ran out while the platform still held the request, which may yet reach the
+    // gateway: a charge may follow, and a script must not take this for "never sent".
+    MayHaveBeenSent,
+    HttpError,  // its text is followed by the status code
+    SizeUnknown,
+    ReadFailed,
+    // Anything that goes wrong outside the exchange's own steps.
+    Unknown,
+};
+
+inline const char* ExchangeFailureText(EExchangeFailure failure) {
+    switch (failure) {
+        case EExchangeFailure::None:
+            return "";
+        case EExchangeFailure::InvalidUrl:
+            return "Invalid URL";
+        case EExchangeFailure::ConnectFailed:
+            return "System failed connect";
+        case EExchangeFailure::MayHaveBeenSent:
+            return "No answer in time; the request may have been sent";
+        case EExchangeFailure::HttpError:
+            return "HTTP error";
+        case EExchangeFailure::SizeUnknown:
+            return "Error retrieving response size";
+        case EExchangeFailure::ReadFailed:
+            return "Error reading response";
+        case EExchangeFailure::Unknown:
+            break;
+    }
+    return "Unknown System Failure";
+}
 
 struct SHttpRequest {
     bool post = false;  // the body is sent with POST; without it, a GET

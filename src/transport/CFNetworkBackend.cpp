@@ -56,7 +56,7 @@ public:
     CCFNetworkBackend() : m_Mode(MakeString(kRunLoopMode)) {}
 
     bool Prepare(const SWireRequest& request, Log& log) override;
-    bool Send() override;
+    EExchangeFailure Send() override;
     bool QueryStatusCode(std::string& code) override;
     bool QueryContentLength(std::string& length) override;
     long Read(char* buffer, size_t size) override;
@@ -138,21 +138,23 @@ bool CCFNetworkBackend::WaitUntilReadable() {
     }
 }
 
-bool CCFNetworkBackend::Send() {
+EExchangeFailure CCFNetworkBackend::Send() {
+    // A stream the time ran out on is closed with the exchange, and what it still held of the
+    // request goes with it.
     if (!CFReadStreamOpen(m_Stream.get()) || !WaitUntilReadable()) {
-        return false;
+        return EExchangeFailure::ConnectFailed;
     }
     m_FirstRead.assign(kFirstReadBytes, '\0');
     const CFIndex count = CFReadStreamRead(
         m_Stream.get(), reinterpret_cast<UInt8*>(&m_FirstRead[0]), kFirstReadBytes);
     if (count < 0) {
-        return false;
+        return EExchangeFailure::ConnectFailed;
     }
     m_FirstRead.resize(static_cast<size_t>(count));
     m_Ended = count == 0;
     m_Response.reset(static_cast<CFHTTPMessageRef>(const_cast<void*>(
         CFReadStreamCopyProperty(m_Stream.get(), kCFStreamPropertyHTTPResponseHeader))));
-    return m_Response != nullptr;
+    return m_Response ? EExchangeFailure::None : EExchangeFailure::ConnectFailed;
 }
 
 bool CCFNetworkBackend::QueryStatusCode(std::string& code) {

@@ -23,7 +23,7 @@ constexpr int kLastAnswer = -1;
 class CCurlBackend : public IHttpBackend {
 public:
     bool Prepare(const SWireRequest& request, Log& log) override;
-    bool Send() override;
+    EExchangeFailure Send() override;
     bool QueryStatusCode(std::string& code) override;
     bool QueryContentLength(std::string& length) override;
     long Read(char* buffer, size_t size) override;
@@ -94,16 +94,16 @@ bool CCurlBackend::SetUp() {
     return ApplyCurlTlsState(curl);
 }
 
-bool CCurlBackend::Send() {
+EExchangeFailure CCurlBackend::Send() {
     if (!SetUp()) {
-        return false;
+        return EExchangeFailure::ConnectFailed;
     }
     const CURLcode result = curl_easy_perform(m_Curl.get());
     if (!m_HeaderComplete) {
-        return false;
+        return EExchangeFailure::ConnectFailed;
     }
     m_ReadFailed = result != CURLE_OK && !m_StoppedAtLength;
-    return true;
+    return EExchangeFailure::None;
 }
 
 bool CCurlBackend::QueryStatusCode(std::string& code) {

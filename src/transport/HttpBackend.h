@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "http/Exchange.h"
 #include "transport/Url.h"
 
 class Log;
@@ -45,8 +46,9 @@ public:
     // cannot be made.
     virtual bool Prepare(const SWireRequest& request, Log& log) = 0;
     // Connects, sends the request and waits for the answer's header, the certificate verified, no
-    // redirect followed, nothing taken from or put into a cache.
-    virtual bool Send() = 0;
+    // redirect followed, nothing taken from or put into a cache. None once the header is there;
+    // MayHaveBeenSent only where the platform may still send the request after it gave up.
+    virtual EExchangeFailure Send() = 0;
     // The status code as the server sent it.
     virtual bool QueryStatusCode(std::string& code) = 0;
     // The Content-Length header's value as the server sent it.

@@ -5,29 +5,26 @@
 namespace {
 
 constexpr size_t kStatusDigits = 3;
-constexpr char kHttpError[] = "HTTP error";
-constexpr char kSizeUnknown[] = "Error retrieving response size";
-constexpr char kReadFailed[] = "Error reading response";
 
 // After the request is sent: the status (200 and 206 only), the announced length, then the body
-// up to that length, all of it. Returns the failure's text, empty on success.
-std::string ReceiveAnswer(IHttpBackend& backend, Log& log, std::string& body) {
-    std::string status;
+// up to that length, all of it.
+EExchangeFailure ReceiveAnswer(IHttpBackend& backend, Log& log, std::string& body,
+                               std::string& status) {
     backend.QueryStatusCode(status);
     status = status.substr(0, kStatusDigits);
     log.Write("Opened - Got HTTP code %s", status.c_str());
     if (status != "200" && status != "206") {
-        return kHttpError + status;
+        return EExchangeFailure::HttpError;
     }
 
     std::string lengthText;
     const std::optional<unsigned long long> length =
         backend.QueryContentLength(lengthText) ? ParseContentLength(lengthText) : std::nullopt;
     if (!length) {
-        return kSizeUnknown;
+        return EExchangeFailure::SizeUnknown;
     }
     if (*length > kMaxResponseBytes) {
-        return kUnknownSystemFailure;
+        return EExchangeFailure::Unknown;
     }
     log.Write("Response size = %d", static_cast<int>(*length));
 
@@ -35,19 +32,22 @@ std::string ReceiveAnswer(IHttpBackend& backend, Log& log, std::string& body) {
     size_t received = 0;
     while (received < *length) {
         const long count = backend.Read(&area[received], *length - received);
-        if (count < 0) {
-            return kReadFailed;
-        }
-        if (count == 0) {
-            // The body ended before the length it announced: a cut approval could carry a cut
-            // transaction id, so a cut answer is a failure, not a result.
-            return kReadFailed;
+        // A body that ends before the length it announced is a failure too, not a result: a
+        // cut approval could carry a cut transaction id.
+        if (count <= 0) {
+            return EExchangeFailure::ReadFailed;
         }
         received += static_cast<size_t>(count);
     }
     log.Write("Read response");
     body.assign(area.c_str());
-    return std::string();
+    return EExchangeFailure::None;
+}
+
+// An HTTP error's text names the status code.
+std::string FailureText(EExchangeFailure failure, const std::string& status) {
+    return ExchangeFailureText(failure) +
+           (failure == EExchangeFailure::HttpError ? status : std::string());
 }
 
 }  // namespace
@@ -55,50 +55,54 @@ std::string ReceiveAnswer(IHttpBackend& backend, Log& log, std::string& body) {
 CLineExchange::CLineExchange(EHttpLine line, HttpBackendFactory createBackend)
     : m_Line(line), m_CreateBackend(createBackend) {}
 
-std::string CLineExchange::Exchange(const SHttpRequest& request, Log& log, IHttpBackend& backend,
-                                    std::optional<CLogIndent>& indent, std::string& body) const {
+EExchangeFailure CLineExchange::Exchange(const SHttpRequest& request, Log& log,
+                                         IHttpBackend& backend, std::optional<CLogIndent>& indent,
+                                         std::string& body, std::string& status) const {
     const std::optional<SUrlParts> url = ParseHttpsUrl(request.url);
     if (!url) {
-        return kInvalidUrl;
+        return EExchangeFailure::InvalidUrl;
     }
     const SWireRequest wire = LineRequest(m_Line, request, *url);
     if (!backend.Prepare(wire, log)) {
-        return kConnectFailed;
+        return EExchangeFailure::ConnectFailed;
     }
     log.Write("%s", wire.opening.c_str());
     indent.emplace(log);
-    if (!backend.Send()) {
-        return kConnectFailed;
+    const EExchangeFailure sent = backend.Send();
+    if (sent != EExchangeFailure::None) {
+        return sent;
     }
-    return ReceiveAnswer(backend, log, body);
+    return ReceiveAnswer(backend, log, body, status);
 }
 
 SHttpOutcome CLineExchange::Perform(const SHttpRequest& request, Log& log) {
     SHttpOutcome outcome;
-    std::string error;
+    EExchangeFailure failure = EExchangeFailure::Unknown;
+    std::string status;
     try {
         std::unique_ptr<IHttpBackend> backend = m_CreateBackend();
         // The indentation that the opening of the connection raised lasts until it is closed.
         std::optional<CLogIndent> indent;
         try {
-            error = backend ? Exchange(request, log, *backend, indent, outcome.text)
-                            : kUnknownSystemFailure;
+            if (backend) {
+                failure = Exchange(request, log, *backend, indent, outcome.text, status);
+            }
         } catch (...) {
-            error = kUnknownSystemFailure;
+            failure = EExchangeFailure::Unknown;
         }
-        if (!error.empty()) {
-            log.Write("**Error - %s", error.c_str());
+        if (failure != EExchangeFailure::None) {
+            log.Write("**Error - %s", FailureText(failure, status).c_str());
         }
         if (backend) {
             backend->Close();
         }
     } catch (...) {
-        error = kUnknownSystemFailure;
+        failure = EExchangeFailure::Unknown;
     }
     log.Write("Closed connection");
-    outcome.ok = error.empty();
+    outcome.ok = failure == EExchangeFailure::None;
     if (!outcome.ok) {
-        outcome.text = error;
+        outcome.text = FailureText(failure, status);
     }
     return outcome;
 }

@@ -11,9 +11,6 @@
 #include "transport/HttpBackend.h"
 #include "transport/Line.h"
 
-inline constexpr char kInvalidUrl[] = "Invalid URL";
-inline constexpr char kConnectFailed[] = "System failed connect";
-
 class CLineExchange : public IExchange {
 public:
     CLineExchange(EHttpLine line, HttpBackendFactory createBackend);
@@ -21,9 +18,10 @@ public:
     SHttpOutcome Perform(const SHttpRequest& request, Log& log) override;
 
 private:
-    // The exchange up to the body: the failure's text, empty on success.
-    std::string Exchange(const SHttpRequest& request, Log& log, IHttpBackend& backend,
-                         std::optional<CLogIndent>& indent, std::string& body) const;
+    // The exchange up to the body; an HTTP error's status code goes to `status`.
+    EExchangeFailure Exchange(const SHttpRequest& request, Log& log, IHttpBackend& backend,
+                              std::optional<CLogIndent>& indent, std::string& body,
+                              std::string& status) const;
 
     const EHttpLine m_Line;
     const HttpBackendFactory m_CreateBackend;

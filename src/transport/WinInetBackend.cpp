@@ -46,11 +46,13 @@ DWORD TimeoutMilliseconds(int timeoutSeconds) {
 // time: Wine's WinINet bounds no TLS handshake by its time-outs, and closing the handle does not
 // end the call, so a handshake that stalls would hold FileMaker for as long as the server kept
 // the connection open. A call still going when the time is up is left to end on its own; it keeps
-// the plug-in loaded, and its body, until it does.
+// the plug-in loaded, and its body, until it does. Nothing stops it from sending the request
+// once its handshake completes, so the exchange then says the request may have been sent.
 class CSendCall {
 public:
-    // Whether the request was sent and its answer's header arrived within `milliseconds`.
-    static bool SendWithin(HINTERNET request, const std::string& body, DWORD milliseconds) {
+    // None when the request was sent and its answer's header arrived within `milliseconds`.
+    static EExchangeFailure SendWithin(HINTERNET request, const std::string& body,
+                                       DWORD milliseconds) {
         auto* call = new CSendCall(request, body);
         // The thread lets go of the module when it ends, which may be before CreateThread has
         // returned here: the call holds the module before the thread can read it.
@@ -67,13 +69,16 @@ public:
             const bool sent = call->Send();
             call->Release();
             call->Release();
-            return sent;
+            return sent ? EExchangeFailure::None : EExchangeFailure::ConnectFailed;
         }
         CloseHandle(thread);
         const bool ended = WaitForSingleObject(call->m_Done, milliseconds) == WAIT_OBJECT_0;
         const bool sent = ended && InterlockedCompareExchange(&call->m_Sent, 0, 0) != 0;
         call->Release();
-        return sent;
+        if (!ended) {
+            return EExchangeFailure::MayHaveBeenSent;
+        }
+        return sent ? EExchangeFailure::None : EExchangeFailure::ConnectFailed;
     }
 
 private:
@@ -118,7 +123,7 @@ private:
 class CWinInetBackend : public IHttpBackend {
 public:
     bool Prepare(const SWireRequest& request, Log& log) override;
-    bool Send() override;
+    EExchangeFailure Send() override;
     bool QueryStatusCode(std::string& code) override;
     bool QueryContentLength(std::string& length) override;
     long Read(char* buffer, size_t size) override;
@@ -151,9 +156,9 @@ bool CWinInetBackend::Prepare(const SWireRequest& request, Log& /*log*/) {
     return true;
 }
 
-bool CWinInetBackend::Send() {
+EExchangeFailure CWinInetBackend::Send() {
     if (!Open() || !Connect() || !OpenRequest()) {
-        return false;
+        return EExchangeFailure::ConnectFailed;
     }
     IgnoreRevocation();
     AddHeaders();

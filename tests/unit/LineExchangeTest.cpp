@@ -17,7 +17,7 @@ namespace {
 // What the backend answers, and what it was asked.
 struct SScript {
     bool prepareOk = true;
-    bool sendOk = true;
+    EExchangeFailure sent = EExchangeFailure::None;
     std::string status = "200";
     bool hasLength = true;
     std::string length = "5";
@@ -25,7 +25,6 @@ struct SScript {
     long failReadAfter = -1;  // bytes after which a read fails; -1: never
 
     std::optional<SWireRequest> wire;
-    bool sent = false;
     bool closed = false;
 };
 
@@ -38,10 +37,7 @@ public:
         m_Script.wire = request;
         return m_Script.prepareOk;
     }
-    bool Send() override {
-        m_Script.sent = true;
-        return m_Script.sendOk;
-    }
+    EExchangeFailure Send() override { return m_Script.sent; }
     bool QueryStatusCode(std::string& code) override {
         code = m_Script.status;
         return true;
@@ -102,7 +98,9 @@ TEST(LineExchange, OutcomeOfEachAnswerOnBothLines) {
         {[](S& s) { s.status = "404"; }, false, "HTTP error404"},
         {[](S& s) { s.status = ""; }, false, "HTTP error"},
         {[](S& s) { s.prepareOk = false; }, false, "System failed connect"},
-        {[](S& s) { s.sendOk = false; }, false, "System failed connect"},
+        {[](S& s) { s.sent = EExchangeFailure::ConnectFailed; }, false, "System failed connect"},
+        {[](S& s) { s.sent = EExchangeFailure::MayHaveBeenSent; }, false,
+         "No answer in time; the request may have been sent"},
         {[](S& s) { s.hasLength = false; }, false, "Error retrieving response size"},
         {[](S& s) { s.length = "-5"; }, false, "Error retrieving response size"},
         {[](S& s) { s.length = "5.0"; }, false, "Error retrieving response size"},
@@ -305,7 +303,7 @@ TEST(LineExchange, LogsEachStep) {
         // The backend logs what it could not make before the connection opens.
         {EHttpLine::Mac, [](S& s) { s.prepareOk = false; },
          "**Error - System failed connect\nClosed connection\n"},
-        {EHttpLine::Mac, [](S& s) { s.sendOk = false; },
+        {EHttpLine::Mac, [](S& s) { s.sent = EExchangeFailure::ConnectFailed; },
          "Opening connection\n  **Error - System failed connect\nClosed connection\n"},
     };
     for (size_t i = 0; i < std::size(cases); ++i) {

@@ -264,7 +264,7 @@ std::shared_ptr<SSL_CTX> MakeContext(const std::string& certFile, const std::str
 
 bool AnswersByPath(EListenerKind kind) {
     return kind == EListenerKind::Odd || kind == EListenerKind::Tls10 ||
-           kind == EListenerKind::Rotating;
+           kind == EListenerKind::Rotating || kind == EListenerKind::LateHandshake;
 }
 
 }  // namespace
@@ -305,6 +305,7 @@ CServer::CServer(SServerConfig config, const CGatewayRouter& router, CRequestLog
         switch (listenerConfig.kind) {
             case EListenerKind::Gateway:
             case EListenerKind::Odd:
+            case EListenerKind::LateHandshake:
                 listener.tls =
                     listenerConfig.certFile.empty()
                         ? tls
@@ -455,6 +456,15 @@ void CServer::Serve(CFd socket, EListenerKind kind, const std::shared_ptr<SSL_CT
     if (!tls) {
         ServeHostile(kind, socket.Get(), stop_.Get(), std::time(nullptr));
         return;
+    }
+    if (kind == EListenerKind::LateHandshake) {
+        // The client's hello waits unread; a stop ends the wait.
+        pollfd stop = {stop_.Get(), POLLIN, 0};
+        const auto delay =
+            std::chrono::duration_cast<std::chrono::milliseconds>(kLateHandshakeDelay);
+        if (poll(&stop, 1, static_cast<int>(delay.count())) != 0) {
+            return;
+        }
     }
     CTlsStream stream(tls.get(), std::move(socket), stop_.Get());
     const auto timeout = config_.readTimeout;

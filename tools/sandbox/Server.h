@@ -47,7 +47,11 @@ enum class EListenerKind {
     StallHandshake,  // reads the client's hello and never answers it
     PlainHttp,       // answers the client's hello with a plain HTTP 200
     TlsAlert,        // answers the client's hello with a fatal handshake_failure alert
+    LateHandshake,   // odd answers, its handshake begun only kLateHandshakeDelay after accepting
 };
+
+// Just longer than a time-out of 3 s, as a server that is slow to start TLS can be.
+inline constexpr std::chrono::seconds kLateHandshakeDelay{4};
 
 struct SListenerConfig {
     EListenerKind kind = EListenerKind::Odd;

@@ -50,7 +50,8 @@ constexpr const char* kUsage =
     "               [--odd-listen ADDRESS:PORT] [--listener KIND,ADDRESS:PORT[,CERT,KEY]]...\n"
     "               [--ready-file FILE]\n"
     "KIND: odd (CERT,KEY: its own certificate), tls1.0, rotating (CERT,KEY: the certificate\n"
-    "/certificate/rotated swaps in), reset, stall-handshake, plain-http, tls-alert\n";
+    "/certificate/rotated swaps in), reset, stall-handshake, plain-http, tls-alert,\n"
+    "late-handshake\n";
 
 using pgv::sandbox::EListenerKind;
 
@@ -62,6 +63,7 @@ constexpr std::pair<const char*, EListenerKind> kListenerKinds[] = {
     {"stall-handshake", EListenerKind::StallHandshake},
     {"plain-http", EListenerKind::PlainHttp},
     {"tls-alert", EListenerKind::TlsAlert},
+    {"late-handshake", EListenerKind::LateHandshake},
 };
 
 // KIND,ADDRESS:PORT[,CERT,KEY]: a rotating listener needs the certificate, an odd one may have
