@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "curl/CurlRequest.h"
 #include "exchange/ExchangeBench.h"
-#include "transport/CurlRequest.h"
 
 namespace {
 

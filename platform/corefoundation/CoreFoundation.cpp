@@ -20,7 +20,7 @@
 #include <utility>
 #include <vector>
 
-#include "transport/CurlRequest.h"
+#include "curl/CurlRequest.h"
 #include "util/Text.h"
 
 // The stand-in implements the calls Apple has deprecated, as well as declaring them so.

@@ -3,11 +3,18 @@
 #include <string_view>
 
 #include "util/Text.h"
+#include "wire/Pairs.h"
 
 namespace {
 
 constexpr char kResultPairs[] = "pairs";
 constexpr char kNoResult[] = "Error - no result obtained";
+
+class CUnknownMachine : public IMachine {
+public:
+    std::string OperatingSystemName() const override { return std::string(); }
+    std::string IPv4Address() const override { return std::string(); }
+};
 
 }  // namespace
 
@@ -40,39 +47,14 @@ int CAuthBase::SetParameters(const char* text) {
 }
 
 int CAuthBase::ParseParams(const char* text, StringMap& into, char separator, bool lowerCaseNames) {
-    const std::string_view all = text ? text : "";
     int count = 0;
-    size_t position = 0;
-    while (position < all.size()) {
-        const size_t end = all.find(separator, position);
-        if (end == position) {
-            ++position;
-            continue;
-        }
-        const std::string_view segment = all.substr(position, end - position);
-        position = end == std::string_view::npos ? all.size() : end + 1;
-        const size_t equals = segment.find('=');
-        if (equals == std::string_view::npos) {
-            continue;
-        }
-        std::string name(segment.substr(0, equals));
-        if (lowerCaseNames) {
-            name = LowerCase(std::move(name));
-        }
-        into[std::move(name)] = segment.substr(equals + 1);
-        ++count;
-    }
+    ReadPairs(text ? text : "", separator, ELengthTags::Ignored,
+              [&](std::string_view name, std::string_view value) {
+                  std::string key(name);
+                  into[lowerCaseNames ? LowerCase(std::move(key)) : std::move(key)] = value;
+                  ++count;
+              });
     return count;
-}
-
-void CAuthBase::StripWS(std::string& text) {
-    const size_t first = text.find_first_not_of(' ');
-    if (first == std::string::npos) {
-        text.clear();
-        return;
-    }
-    text.erase(0, first);
-    text.erase(text.find_last_not_of(' ') + 1);
 }
 
 void CAuthBase::Clear() {
@@ -83,6 +65,15 @@ void CAuthBase::Clear() {
 
 void CAuthBase::SetExchange(std::shared_ptr<IExchange> exchange) {
     m_Exchange = std::move(exchange);
+}
+
+void CAuthBase::SetMachine(std::shared_ptr<const IMachine> machine) {
+    m_Machine = std::move(machine);
+}
+
+const IMachine& CAuthBase::Machine() const {
+    static const CUnknownMachine kUnknown;
+    return m_Machine ? *m_Machine : kUnknown;
 }
 
 bool CAuthBase::Authorize(const char* request, int timeout, std::string& response) {

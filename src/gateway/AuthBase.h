@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "gateway/Machine.h"
 #include "gateway/NormalisedResults.h"
 #include "http/Exchange.h"
 #include "log/Log.h"
@@ -56,10 +57,11 @@ public:
     virtual void ReviewAnswer(const std::string& request, SNormalised* answered);
 
     static int ParseParams(const char* text, StringMap& into, char separator, bool lowerCaseNames);
-    static void StripWS(std::string& text);
     void Clear();
     // The exchange every later transaction goes through; the platform's, in the plug-in.
     void SetExchange(std::shared_ptr<IExchange> exchange);
+    // The machine a gateway tells its portal about; the platform's, in the plug-in.
+    void SetMachine(std::shared_ptr<const IMachine> machine);
     void CreateResultsField();
     void GetResponseFieldValue(const char* name, std::string& value);
 
@@ -74,11 +76,14 @@ protected:
     // GetResponseFieldOrder: an empty field uses up its name without storing it, fields beyond
     // the last name are dropped.
     void StoreDelimitedFields(const std::string& text, const std::string& delimiter);
+    // The machine handed in; without one, a machine of which nothing is known.
+    const IMachine& Machine() const;
 
 private:
     std::string BuildRequest(int flags);
 
     std::shared_ptr<IExchange> m_Exchange;
+    std::shared_ptr<const IMachine> m_Machine;
 };
 
 #endif

@@ -1,9 +1,7 @@
 #include "gateway/NormalisedResults.h"
 
-#include <algorithm>
-
-#include "gateway/AuthBase.h"
-#include "util/Text.h"
+#include "wire/Padding.h"
+#include "wire/Pairs.h"
 
 namespace {
 
@@ -70,20 +68,12 @@ EStatus StatusByCode(const SResultTable& table, const std::map<std::string, std:
 
 }  // namespace
 
-// A fixed-width answer pads its fields with blanks, so a field of blanks carries nothing.
 std::string ResultField(const std::map<std::string, std::string>& results, const char* name) {
     if (name == nullptr) {
         return std::string();
     }
     const auto found = results.find(name);
-    if (found == results.end()) {
-        return std::string();
-    }
-    const size_t first = found->second.find_first_not_of(' ');
-    if (first == std::string::npos) {
-        return std::string();
-    }
-    return found->second.substr(first, found->second.find_last_not_of(' ') - first + 1);
+    return found == results.end() ? std::string() : WithoutPadding(found->second);
 }
 
 SNormalised ReadNormalised(const SResultTable& table,
@@ -138,25 +128,5 @@ bool IsNormalisedName(const std::string& name) {
 }
 
 size_t CountPairs(const std::string& answer, const std::string& name) {
-    constexpr char kSeparator = '&';
-    const std::string wanted = LowerCase(name);
-    size_t count = 0;
-    size_t position = 0;
-    while (position <= answer.size()) {
-        const size_t end = std::min(answer.find(kSeparator, position), answer.size());
-        const std::string piece = answer.substr(position, end - position);
-        const size_t equals = piece.find('=');
-        if (equals != std::string::npos) {
-            std::string pieceName = piece.substr(0, equals);
-            const size_t tag = pieceName.find('[');
-            if (tag != std::string::npos && pieceName.back() == ']') {
-                pieceName.erase(tag);
-            }
-            if (LowerCase(pieceName) == wanted) {
-                ++count;
-            }
-        }
-        position = end + 1;
-    }
-    return count;
+    return CountPairsNamed(answer, '&', ELengthTags::Ignored, name);
 }

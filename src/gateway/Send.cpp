@@ -4,6 +4,7 @@
 #include "gateway/AuthBase.h"
 #include "gateway/CardData.h"
 #include "gateway/URLEscape.h"
+#include "wire/LengthTag.h"
 
 namespace {
 
@@ -47,7 +48,7 @@ std::string CAuthBase::BuildRequest(int flags) {
                        ? URLEscape(name.c_str(), static_cast<int>(name.size()) + 1)
                        : name;
         if (flags & kRequestLengthTags) {
-            request += '[' + std::to_string(value.size()) + ']';
+            request += LengthTag(value.size());
         }
         request += '=';
         request += (flags & kRequestEscape) ? URLEscape(value.c_str(), kEscapeOutputSize) : value;

@@ -1,8 +1,8 @@
 #include "gateways/AuthorizeNet.h"
 
-#include <algorithm>
-
 #include "gateways/GatewayHosts.h"
+#include "wire/ControlBytes.h"
+#include "wire/Endpoint.h"
 
 namespace {
 
@@ -143,15 +143,8 @@ const char* const kSecretNames[] = {"x_tran_key",
                                     "x_cardholder_authentication_value",
                                     nullptr};
 
-bool HoldsControlByte(const std::string& text) {
-    return std::any_of(text.begin(), text.end(), [](char c) {
-        const auto byte = static_cast<unsigned char>(c);
-        return byte < 0x20 || byte == 0x7F;
-    });
-}
-
 std::string EndpointUrl(EGatewayHost host) {
-    return std::string("https://") + GatewayHost(host) + kPath;
+    return HttpsUrl(GatewayHost(host), kPath);
 }
 
 }  // namespace

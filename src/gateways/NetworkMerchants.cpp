@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "gateways/GatewayHosts.h"
+#include "wire/Endpoint.h"
 
 namespace {
 
@@ -62,8 +63,7 @@ char CAuthNMI::GetDelimiter() {
 }
 
 const char* CAuthNMI::GetURL() {
-    static const std::string kUrl =
-        std::string("https://") + GatewayHost(EGatewayHost::NetworkMerchants) + kPath;
+    static const std::string kUrl = HttpsUrl(GatewayHost(EGatewayHost::NetworkMerchants), kPath);
     return kUrl.c_str();
 }
 

@@ -7,8 +7,10 @@
 #include <string_view>
 
 #include "gateways/GatewayHosts.h"
-#include "platform/Platform.h"
 #include "util/Text.h"
+#include "wire/ControlBytes.h"
+#include "wire/Endpoint.h"
+#include "wire/Pairs.h"
 
 namespace {
 
@@ -25,16 +27,12 @@ constexpr char kEarlierTransaction[] =
 const char* const kSecretNames[] = {"PWD",  "ACCT", "CVV2", "SWIPE", "ABA",
                                     "MICR", "DL",   "SS",   nullptr};
 
-bool IsControl(char c) {
-    const auto byte = static_cast<unsigned char>(c);
-    return byte < 0x20 || byte == 0x7F;
-}
-
 // The body is neither escaped nor tagged in its names: "&" or "=" would split a pair, "[" would
 // read as a length tag, and a control byte has no place in a name.
 bool IsValidName(const std::string& name) {
-    return std::none_of(name.begin(), name.end(),
-                        [](char c) { return IsControl(c) || c == '&' || c == '=' || c == '['; });
+    return std::none_of(name.begin(), name.end(), [](char c) {
+        return IsControlByte(c) || c == '&' || c == '=' || c == '[';
+    });
 }
 
 // The RESULT values of the Payflow guides for card transactions. 126 is authorised but held by
@@ -74,71 +72,10 @@ std::map<std::string, size_t>& SentUnderRequestId() {
     return sent;
 }
 
-// The length of a tagged name such as "NAME[12]", or -1 when the name carries no tag.
-long LengthTag(std::string_view name, std::string_view& untagged) {
-    if (name.size() < 3 || name.back() != ']') {
-        return -1;
-    }
-    const size_t open = name.rfind('[');
-    if (open == std::string_view::npos || open + 2 > name.size() - 1) {
-        return -1;
-    }
-    long length = 0;
-    for (size_t i = open + 1; i + 1 < name.size(); ++i) {
-        if (name[i] < '0' || name[i] > '9' || length > 100000000) {
-            return -1;
-        }
-        length = length * 10 + (name[i] - '0');
-    }
-    untagged = name.substr(0, open);
-    return length;
-}
-
-// Reads the answer's name=value pairs, joined by "&", in order, and hands each to `read`, its name
-// without its length tag. A value that holds "&" or "=" comes with its length in the name,
-// NAME[5]=a&b=c, and is taken by that length. A tagged value that does not end at a "&" or at the
-// answer's end leaves no telling where the next pair begins: false, and the answer is not the
-// gateway's to be read.
-template <class TRead>
-bool ReadPairs(const std::string& answer, TRead&& read) {
-    size_t position = 0;
-    while (position < answer.size()) {
-        const size_t ampersand = std::min(answer.find('&', position), answer.size());
-        // The "=" is looked for in this piece only: looked for to the answer's end, every piece
-        // without one would walk the rest of the answer, and a long answer of such pieces would
-        // hold FileMaker for minutes.
-        const size_t inPiece =
-            std::string_view(answer).substr(position, ampersand - position).find('=');
-        if (inPiece == std::string_view::npos) {
-            position = ampersand + 1;
-            continue;
-        }
-        const size_t equals = position + inPiece;
-        std::string_view name = std::string_view(answer).substr(position, equals - position);
-        std::string_view untagged;
-        const long tagged = LengthTag(name, untagged);
-        size_t valueEnd = ampersand;
-        if (tagged >= 0) {
-            valueEnd = equals + 1 + static_cast<size_t>(tagged);
-            if (valueEnd > answer.size() || (valueEnd < answer.size() && answer[valueEnd] != '&')) {
-                return false;
-            }
-            name = untagged;
-        }
-        read(name, std::string_view(answer).substr(equals + 1, valueEnd - equals - 1));
-        position = valueEnd + 1;
-    }
-    return true;
-}
-
 // The pairs the parser reads under `name`, so that a status field hidden inside another's value
 // is counted exactly when it is read.
 size_t CountReadPairs(const std::string& answer, const std::string& name) {
-    size_t count = 0;
-    ReadPairs(answer, [&](std::string_view readName, std::string_view) {
-        count += EqualNoCase(readName, name) ? 1 : 0;
-    });
-    return count;
+    return CountPairsNamed(answer, '&', ELengthTags::Read, name);
 }
 
 const SResultTable kResults = {
@@ -160,7 +97,7 @@ void CPayPal::GetCustomHeaders(std::vector<std::string>& headers) {
     headers.push_back("X-VPS-VITINTEGRATION-PRODUCT: Paygrove");
     headers.push_back("X-VPS-VITINTEGRATION-VERSION: 5.0");
     headers.push_back("X-VPS-REQUEST-ID: " + m_RequestId);
-    headers.push_back(std::string("X-VPS-VIT-OS-NAME: ") + OperatingSystemName());
+    headers.push_back("X-VPS-VIT-OS-NAME: " + Machine().OperatingSystemName());
 }
 
 const char* const* CPayPal::GetResponseFieldOrder() {
@@ -172,10 +109,8 @@ char CPayPal::GetDelimiter() {
 }
 
 const char* CPayPal::GetURL() {
-    static const std::string kLive =
-        std::string("https://") + GatewayHost(EGatewayHost::PayflowLive);
-    static const std::string kTest =
-        std::string("https://") + GatewayHost(EGatewayHost::PayflowTest);
+    static const std::string kLive = HttpsUrl(GatewayHost(EGatewayHost::PayflowLive), "");
+    static const std::string kTest = HttpsUrl(GatewayHost(EGatewayHost::PayflowTest), "");
     return m_IsTestAccount ? kTest.c_str() : kLive.c_str();
 }
 
@@ -210,7 +145,7 @@ const char* CPayPal::GetRequestRefusal() {
         }
     }
     // The id goes out as a header line: a line end in it would add lines of its own.
-    if (std::any_of(m_RequestId.begin(), m_RequestId.end(), IsControl)) {
+    if (HoldsControlByte(m_RequestId)) {
         return kInvalidRequestId;
     }
     return nullptr;
@@ -239,10 +174,12 @@ void CPayPal::ReviewAnswer(const std::string& request, SNormalised* answered) {
 
 bool CPayPal::ParseResults(std::string& response) {
     // An answer that cannot be read leaves no field, so it reads as an error, never as the
-    // status of a pair that stood where another's value should have been.
-    const bool read = ReadPairs(response, [this](std::string_view name, std::string_view value) {
-        m_Results[LowerCase(std::string(name))] = value;
-    });
+    // status of a pair that stood where another's value should have been. A value that holds "&"
+    // or "=" comes with its length in the name, NAME[5]=a&b=c, and is taken by that length.
+    const bool read = ReadPairs(response, '&', ELengthTags::Read,
+                                [this](std::string_view name, std::string_view value) {
+                                    m_Results[LowerCase(std::string(name))] = value;
+                                });
     if (!read) {
         m_Results.clear();
     }

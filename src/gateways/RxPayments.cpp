@@ -3,7 +3,7 @@
 #include <array>
 
 #include "gateways/GatewayHosts.h"
-#include "platform/Platform.h"
+#include "wire/Endpoint.h"
 
 namespace {
 
@@ -64,8 +64,7 @@ const std::string& EndpointUrl(size_t index) {
     static const std::array<std::string, std::size(kEndpoints)> kUrls = [] {
         std::array<std::string, std::size(kEndpoints)> urls;
         for (size_t i = 0; i < urls.size(); ++i) {
-            urls[i] = std::string("https://") + GatewayHost(EGatewayHost::RxPayments) +
-                      kEndpoints[i].path;
+            urls[i] = HttpsUrl(GatewayHost(EGatewayHost::RxPayments), kEndpoints[i].path);
         }
         return urls;
     }();
@@ -114,7 +113,7 @@ int CRxPay::GetRequestFlags() {
 }
 
 int CRxPay::SetParameters(const char* text) {
-    const std::string address = LocalIPv4Address();
+    const std::string address = Machine().IPv4Address();
     if (!address.empty()) {
         m_Params[kIpAddress] = address;
     }

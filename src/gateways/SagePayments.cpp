@@ -3,6 +3,8 @@
 #include <cstring>
 
 #include "gateways/GatewayHosts.h"
+#include "wire/Endpoint.h"
+#include "wire/Padding.h"
 
 namespace {
 
@@ -53,7 +55,7 @@ const SResultTable kResults = {
 };
 
 std::string Url(const char* query) {
-    return std::string("https://") + GatewayHost(EGatewayHost::SagePayments) + kPath + query;
+    return HttpsUrl(GatewayHost(EGatewayHost::SagePayments), kPath) + query;
 }
 
 }  // namespace
@@ -100,11 +102,8 @@ const char* const* CSage::GetSecretParameterNames() {
 void CSage::StoreField(const std::string& response, size_t offset, size_t width, const char* name) {
     // An answer too short for the field throws std::out_of_range: the transaction fails with
     // the fields cut so far.
-    std::string value = response.substr(offset, width);
-    if (std::strcmp(name, kMessage) == 0) {
-        StripWS(value);
-    }
-    m_Results[name] = value;
+    const std::string value = response.substr(offset, width);
+    m_Results[name] = std::strcmp(name, kMessage) == 0 ? WithoutPadding(value) : value;
 }
 
 bool CSage::ParseResults(std::string& response) {

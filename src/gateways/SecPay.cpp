@@ -3,6 +3,8 @@
 #include <ctime>
 
 #include "gateways/GatewayHosts.h"
+#include "wire/ControlBytes.h"
+#include "wire/Endpoint.h"
 
 namespace {
 
@@ -45,11 +47,6 @@ const SResultTable kResults = {
     &MatchValidToCode,
 };
 
-bool IsControl(char c) {
-    const auto byte = static_cast<unsigned char>(c);
-    return byte < 0x20 || byte == 0x7F;
-}
-
 }  // namespace
 
 const char* const* CAuthSecPay::GetResponseFieldOrder() {
@@ -61,8 +58,7 @@ char CAuthSecPay::GetDelimiter() {
 }
 
 const char* CAuthSecPay::GetURL() {
-    static const std::string kUrl =
-        std::string("https://") + GatewayHost(EGatewayHost::SecPay) + kPath;
+    static const std::string kUrl = HttpsUrl(GatewayHost(EGatewayHost::SecPay), kPath);
     return kUrl.c_str();
 }
 
@@ -92,7 +88,7 @@ bool CAuthSecPay::ParseResults(std::string& response) {
         response.erase(0, 1);
     }
     size_t end = response.size();
-    while (end > 0 && IsControl(response[end - 1])) {
+    while (end > 0 && IsControlByte(response[end - 1])) {
         --end;
     }
     response.erase(end);

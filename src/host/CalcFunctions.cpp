@@ -8,6 +8,7 @@
 
 std::unique_ptr<CAuthBase> g_Auth;
 std::shared_ptr<IExchange> g_Exchange;
+std::shared_ptr<const IMachine> g_Machine;
 
 namespace {
 
@@ -165,6 +166,7 @@ SelectPortal(int16_t, const FMX_ExprEnv*, const FMX_DataVect* parms, FMX_Data*) 
         g_Auth.reset();
         std::unique_ptr<CAuthBase> gateway = CreateGateway(name.c_str());
         gateway->SetExchange(g_Exchange);
+        gateway->SetMachine(g_Machine);
         g_Auth = std::move(gateway);
     } catch (...) {
         LogFailure("PGV_SelectPortal");

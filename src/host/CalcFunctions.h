@@ -12,6 +12,8 @@
 extern std::unique_ptr<CAuthBase> g_Auth;
 // The exchange of the platform, made at start-up; each gateway object takes it when it is created.
 extern std::shared_ptr<IExchange> g_Exchange;
+// The platform's machine, made at start-up and handed to each gateway object with the exchange.
+extern std::shared_ptr<const IMachine> g_Machine;
 
 FMX_PROC(FMX_ErrorCode)
 PluginVersion(int16_t functionId, const FMX_ExprEnv* env, const FMX_DataVect* parms,

@@ -74,6 +74,7 @@ intptr_t DoInit(int16_t interfaceVersion) {
     // Start-up goes on without it; the machine's address then just comes back empty.
     g_SocketLibraryStarted = StartSocketLibrary();
     g_Exchange = CreatePlatformExchange();
+    g_Machine = CreatePlatformMachine();
     for (const SFunction& function : kFunctions) {
         name.Assign(function.name);
         prototype.Assign(function.prototype);
@@ -102,6 +103,7 @@ void DoShutdown() {
     // included, outlives the shut-down, and the exchange is made anew at the next start-up.
     g_Auth.reset();
     g_Exchange.reset();
+    g_Machine.reset();
     g_Log.Close();
     ReleaseExchangeState();
     if (g_SocketLibraryStarted) {

@@ -5,6 +5,7 @@
 
 #include "log/CardNumbers.h"
 #include "log/Escapes.h"
+#include "wire/LengthTag.h"
 
 namespace {
 
@@ -13,23 +14,6 @@ namespace {
 // "pairs=". A name that merely ends in the secret's name (remotepassword for password) is another
 // parameter.
 constexpr std::string_view kNameBoundaries = " \t&|,?;=\r\n";
-
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-// The name without a trailing length tag ("PWD" of "PWD[8]"), or empty when it has none.
-std::string WithoutLengthTag(const std::string& name) {
-    if (name.size() < 3 || name.back() != ']') {
-        return std::string();
-    }
-    const size_t open = name.rfind('[');
-    if (open == std::string::npos || open == 0 || open + 2 == name.size() ||
-        !std::all_of(name.begin() + open + 1, name.end() - 1, IsDigit)) {
-        return std::string();
-    }
-    return name.substr(0, open);
-}
 
 // A "+" reads as a blank in a form, so a decoded line reads every "+" so, and a secret too.
 char Folded(char c) {
@@ -54,8 +38,9 @@ void CLogMask::AddRule(std::vector<std::string> names, const std::string& secret
 void CLogMask::AddValue(const std::string& name, const std::string& secret,
                         const std::string& masked) {
     std::vector<std::string> names = {name};
-    if (const std::string untagged = WithoutLengthTag(name); !untagged.empty()) {
-        names.push_back(untagged);
+    // A name the caller tagged ("PWD[8]") is the untagged name to a parser that reads the tag.
+    if (const auto tag = ReadLengthTag(name)) {
+        names.emplace_back(tag->name);
     }
     AddRule(std::move(names), secret, masked);
 }
@@ -80,13 +65,8 @@ bool CLogMask::IsValueOf(const std::string& line, size_t at, const std::string& 
     if (NameEndsAt(line, nameEnd, name)) {
         return true;
     }
-    if (nameEnd == 0 || line[nameEnd - 1] != ']') {
-        return false;
-    }
-    const size_t open = line.rfind('[', nameEnd - 1);
-    return open != std::string::npos && open + 2 < nameEnd &&
-           std::all_of(line.begin() + open + 1, line.begin() + nameEnd - 1, IsDigit) &&
-           NameEndsAt(line, open, name);
+    const auto tag = ReadLengthTag(std::string_view(line).substr(0, nameEnd));
+    return tag && NameEndsAt(line, tag->name.size(), name);
 }
 
 bool CLogMask::EndsValue(const std::string& line, size_t end) {

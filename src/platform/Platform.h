@@ -1,25 +1,21 @@
 // What the plug-in needs of the system it runs on besides the exchange's own calls: the exchange
-// this build makes, the machine's address and name for a gateway, the folder the plug-in lies in,
-// and the socket library's start and stop.
+// this build makes, the machine a gateway tells its portal about, the folder the plug-in lies in,
+// and the socket library's start and stop. Each build defines these once, in the files CMake
+// picks for its platform (src/CMakeLists.txt).
 #ifndef PAYGROVE_PLATFORM_PLATFORM_H
 #define PAYGROVE_PLATFORM_PLATFORM_H
 
 #include <memory>
 #include <string>
 
+#include "gateway/Machine.h"
 #include "http/Exchange.h"
 
 // The HTTPS exchange of this build's platform.
 std::shared_ptr<IExchange> CreatePlatformExchange();
 
-// The operating system's name as the Payflow gateway is told it.
-const char* OperatingSystemName();
-
-// The machine's IPv4 address in dotted-decimal form, read from its network interfaces without
-// asking any name server: the first address of the first interface, in the order the system
-// lists them (by interface index on Linux, by binding order on Windows), that is up and is not
-// a loopback. Empty when the machine has none.
-std::string LocalIPv4Address();
+// The machine the gateways are handed: its system's name and its address.
+std::shared_ptr<const IMachine> CreatePlatformMachine();
 
 // The folder that holds the plug-in file, ending in its separator; empty when it cannot be told.
 // `instance` is what the host hands the plug-in at start-up: its module on Windows, its bundle

@@ -1,9 +1,6 @@
-// Linux and the Mac: the shared library the plug-in was loaded from, the machine's address from
-// its network interfaces.
-#ifndef _WIN32
-
+// Linux and the Mac: the machine's address from its network interfaces, and no socket library to
+// start.
 #include <arpa/inet.h>
-#include <dlfcn.h>
 #include <ifaddrs.h>
 #include <net/if.h>
 #include <netinet/in.h>
@@ -12,6 +9,7 @@
 #include <memory>
 
 #include "platform/OsServices.h"
+#include "platform/Platform.h"
 
 namespace {
 
@@ -21,18 +19,7 @@ struct SInterfacesDeleter {
 
 }  // namespace
 
-std::string SharedLibraryFolder() {
-    Dl_info info = {};
-    if (dladdr(reinterpret_cast<void*>(&SharedLibraryFolder), &info) == 0 ||
-        info.dli_fname == nullptr) {
-        return std::string();
-    }
-    const std::string path = info.dli_fname;
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
-}
-
-std::string PosixIPv4Address() {
+std::string LocalIPv4Address() {
     ifaddrs* found = nullptr;
     if (getifaddrs(&found) != 0) {
         return std::string();
@@ -52,4 +39,8 @@ std::string PosixIPv4Address() {
     return std::string();
 }
 
-#endif
+bool StartSocketLibrary() {
+    return true;
+}
+
+void StopSocketLibrary() {}

@@ -1,6 +1,5 @@
-// Windows: the plug-in's module file, the machine's address from its network adapters, Winsock.
-#ifdef _WIN32
-
+// Windows: the WinINet exchange on the Windows line, the plug-in's module file, the machine's
+// address from its network adapters, Winsock.
 #include <winsock2.h>
 #include <ws2tcpip.h>
 // After the socket headers, which it needs.
@@ -9,6 +8,9 @@
 #include <vector>
 
 #include "platform/OsServices.h"
+#include "platform/Platform.h"
+#include "transport/HttpBackend.h"
+#include "transport/LineExchange.h"
 
 namespace {
 
@@ -19,7 +21,15 @@ constexpr int kAdapterTries = 3;
 
 }  // namespace
 
-std::string ModuleFolder(const void* module) {
+std::shared_ptr<IExchange> CreatePlatformExchange() {
+    return std::make_shared<CLineExchange>(EHttpLine::Windows, CreateWinInetBackend);
+}
+
+const char* OperatingSystemName() {
+    return "Windows";
+}
+
+std::string PluginFolder(const void* module) {
     // Without the module the host handed over, GetModuleFileName would name the host's program.
     if (module == nullptr) {
         return std::string();
@@ -36,7 +46,7 @@ std::string ModuleFolder(const void* module) {
     return backslash == std::string::npos ? std::string() : file.substr(0, backslash + 1);
 }
 
-std::string WindowsIPv4Address() {
+std::string LocalIPv4Address() {
     constexpr ULONG kFlags =
         GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER;
     ULONG size = kAdapterArea;
@@ -70,13 +80,14 @@ std::string WindowsIPv4Address() {
     return std::string();
 }
 
-bool StartWinsock() {
+bool StartSocketLibrary() {
     WSADATA data = {};
     return WSAStartup(MAKEWORD(2, 2), &data) == 0;
 }
 
-void StopWinsock() {
+void StopSocketLibrary() {
     WSACleanup();
 }
 
-#endif
+// WinINet keeps nothing of ours for the process.
+void ReleaseExchangeState() {}

@@ -13,6 +13,7 @@
 #include <type_traits>
 
 #include "log/Log.h"
+#include "net/DefaultWait.h"
 
 // Apple has deprecated CFNetwork's HTTP stream since macOS 10.11 in favour of NSURLSession, an
 // Objective-C API; the stream still ships and is the C interface this plug-in is built on, so
@@ -29,7 +30,7 @@ constexpr CFIndex kFirstReadBytes = 4096;
 constexpr char kRunLoopMode[] = "com.tenvale.paygrove.exchange";
 // Without a time-out from the caller, each wait still ends: no connection, or nothing new on it,
 // for this long fails the exchange, as on the other platforms.
-constexpr std::chrono::seconds kDefaultWait(60);
+constexpr std::chrono::seconds kDefaultWait(kDefaultWaitSeconds);
 
 struct SReleaser {
     void operator()(CFTypeRef object) const { CFRelease(object); }

@@ -10,8 +10,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "curl/CurlRequest.h"
 #include "transport/ContentLength.h"
-#include "transport/CurlRequest.h"
 #include "transport/CurlTls.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <openssl/ssl.h>
 #include <sys/stat.h>
 
-#include "transport/CurlRequest.h"
+#include "curl/CurlRequest.h"
 
 namespace {
 

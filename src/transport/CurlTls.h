@@ -45,4 +45,8 @@ private:
 // first request; false when there is no store to give it.
 bool ApplyCurlTlsState(CURL* curl);
 
+// The libcurl backend keeps its trust store and TLS sessions for the process; the plug-in's
+// shut-down releases them, before libcurl's own state goes.
+void ReleaseCurlTlsState();
+
 #endif

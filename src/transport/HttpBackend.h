@@ -64,9 +64,6 @@ using HttpBackendFactory = std::function<std::unique_ptr<IHttpBackend>()>;
 // The backends, each built where its platform is: libcurl on Linux, WinINet on Windows, CFNetwork
 // on the Mac and, over the CoreFoundation stand-in, on Linux.
 std::unique_ptr<IHttpBackend> CreateCurlBackend();
-// The libcurl backend keeps its trust store and TLS sessions for the process; the plug-in's
-// shut-down releases them, before libcurl's own state goes.
-void ReleaseCurlTlsState();
 std::unique_ptr<IHttpBackend> CreateWinInetBackend();
 std::unique_ptr<IHttpBackend> CreateCFNetworkBackend();
 

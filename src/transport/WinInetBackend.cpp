@@ -12,15 +12,17 @@
 #include <initializer_list>
 #include <limits>
 
+#include "net/DefaultWait.h"
+
 namespace {
 
 // The root handle's name for the plug-in.
 constexpr char kAgent[] = "Tenvale";
 constexpr DWORD kStatusArea = 4;
 constexpr DWORD kHeaderArea = 32;
-// Without a time-out from the caller an exchange still never waits forever.
-constexpr DWORD kDefaultTimeoutMilliseconds = 60 * 1000;
 constexpr DWORD kMillisecondsPerSecond = 1000;
+// Without a time-out from the caller an exchange still never waits forever.
+constexpr DWORD kDefaultTimeoutMilliseconds = kDefaultWaitSeconds * kMillisecondsPerSecond;
 constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_EXISTING_CONNECT |
                                 INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTO_REDIRECT |
                                 INTERNET_FLAG_SECURE;

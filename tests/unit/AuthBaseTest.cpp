@@ -47,12 +47,6 @@ TEST(Parameters, SetParametersAccumulatesUntilClear) {
     gateway.Clear();
     EXPECT_TRUE(gateway.m_Params.empty() && gateway.m_Results.empty() &&
                 gateway.m_Normalised.empty());
-
-    for (auto [text, stripped] : {std::pair{"  x y  ", "x y"}, {"   ", ""}, {"\tx\t ", "\tx\t"}}) {
-        std::string value = text;
-        CAuthBase::StripWS(value);
-        EXPECT_EQ(value, stripped);
-    }
 }
 
 TEST(Results, ParseResultsStoresFieldsByPosition) {

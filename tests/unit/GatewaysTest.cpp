@@ -20,7 +20,10 @@
 
 namespace {
 
+using pgvtest::CFixedMachine;
 using pgvtest::CRecordingGateway;
+using pgvtest::kFixedAddress;
+using pgvtest::kFixedSystem;
 
 // Parses `answer` with a fresh gateway set up by `params`, checks what is left of it for the flow
 // to store as "all", and returns "pairs", which lists every result in name order. A parser that
@@ -236,7 +239,12 @@ TEST(PayPal, RequestIdHeaderStaysUntilANewOneIsGiven) {
               (std::vector<std::string>{
                   "X-VPS-CLIENTTIMEOUT: 45", "X-VPS-VITINTEGRATION-PRODUCT: Paygrove",
                   "X-VPS-VITINTEGRATION-VERSION: 5.0",
-                  "X-VPS-REQUEST-ID: ", "X-VPS-VIT-OS-NAME: " PGV_EXPECTED_OS_NAME}));
+                  "X-VPS-REQUEST-ID: ", std::string("X-VPS-VIT-OS-NAME: ") + kFixedSystem}));
+}
+
+// The Mac line tells Payflow the Mac's name wherever it is built.
+TEST(Platform, TheMachineIsNamedAsTheBuildsLine) {
+    EXPECT_EQ(CreatePlatformMachine()->OperatingSystemName(), PGV_EXPECTED_OS_NAME);
 }
 
 // The body carries names as they are: one that would split a pair or read as a length tag, or a
@@ -288,10 +296,9 @@ TEST(PayPal, ParseResultsHonoursLengthTags) {
     }
 }
 
-// The looked-up address is written before the caller's text is read, so the caller's wins.
+// The machine's address is written before the caller's text is read, so the caller's wins.
 TEST(RxPayments, TransTypeNamesTheEndpointAndTheMachineAddressIsSent) {
-    const std::string local = LocalIPv4Address();
-    const std::string ip = local.empty() ? "" : "&rx_ipaddress=" + local;
+    const std::string ip = std::string("&rx_ipaddress=") + kFixedAddress;
     const std::string url = "https://secure.rxpayments.com/secure/rx";
     const SRequest cases[] = {
         {"TRANS_TYPE=AUTH_CAPTURE|amount=1 00", "TRANS_TYPE=AUTH_CAPTURE&amount=1%2000" + ip,
@@ -305,6 +312,12 @@ TEST(RxPayments, TransTypeNamesTheEndpointAndTheMachineAddressIsSent) {
         {"RX_IPADDRESS=10.1.2.3|TRANS_TYPE=AUTH_VOID",
          "RX_IPADDRESS=10.1.2.3&TRANS_TYPE=AUTH_VOID" + ip, "(no URL)"}};
     ExpectRequests<CRxPay>(cases, kRequestEscape);
+
+    // A machine without an address sends none.
+    CRecordingGateway<CRxPay> unaddressed;
+    unaddressed.SetMachine(std::make_shared<CFixedMachine>(kFixedSystem, ""));
+    unaddressed.SetParameters("TRANS_TYPE=AUTH_VOID");
+    EXPECT_EQ(unaddressed.SendNow(), "TRANS_TYPE=AUTH_VOID");
 
     // The platform's exchange turns the missing endpoint into the failure, before any network.
     CRxPay gateway;

@@ -67,6 +67,22 @@ public:
     int GetRequestFlags() override { return flags; }
 };
 
+// A machine of fixed facts, in place of the one the tests run on.
+class CFixedMachine : public IMachine {
+public:
+    CFixedMachine(std::string system, std::string address)
+        : m_System(std::move(system)), m_Address(std::move(address)) {}
+    std::string OperatingSystemName() const override { return m_System; }
+    std::string IPv4Address() const override { return m_Address; }
+
+private:
+    std::string m_System;
+    std::string m_Address;
+};
+
+inline constexpr char kFixedSystem[] = "Fixed OS";
+inline constexpr char kFixedAddress[] = "192.0.2.10";
+
 // An exchange that answers as told and hands what it was asked to `onRequest`.
 class CScriptedExchange : public IExchange {
 public:
@@ -83,9 +99,9 @@ public:
     }
 };
 
-// A gateway given a scripted exchange, with what the transaction flow handed to the network at
-// hand: the request text (the GET's end of the URL, or the POST's body), the endpoint, the
-// gateway's own header lines and the time-out.
+// A gateway given a scripted exchange and a machine of fixed facts, with what the transaction flow
+// handed to the network at hand: the request text (the GET's end of the URL, or the POST's body),
+// the endpoint, the gateway's own header lines and the time-out.
 template <class TGateway>
 class CRecordingGateway : public TGateway {
     // First, so that the references below have it to refer to.
@@ -95,6 +111,7 @@ public:
     CRecordingGateway() {
         m_Exchange->onRequest = [this](const SHttpRequest& sent) { Record(sent); };
         this->SetExchange(m_Exchange);
+        this->SetMachine(std::make_shared<CFixedMachine>(kFixedSystem, kFixedAddress));
     }
 
     std::string& answer = m_Exchange->answer;

@@ -27,10 +27,14 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && EqualNoCase(text.substr(0, prefix.size()), prefix);
 }
 
-std::string Trim(std::string_view text) {
-    const size_t first = text.find_first_not_of(kWhiteSpace);
+std::string TrimBytes(std::string_view text, std::string_view around) {
+    const size_t first = text.find_first_not_of(around);
     if (first == std::string_view::npos) {
         return std::string();
     }
-    return std::string(text.substr(first, text.find_last_not_of(kWhiteSpace) - first + 1));
+    return std::string(text.substr(first, text.find_last_not_of(around) - first + 1));
+}
+
+std::string Trim(std::string_view text) {
+    return TrimBytes(text, kWhiteSpace);
 }

@@ -1,14 +1,12 @@
-#include "transport/CurlRequest.h"
+#include "curl/CurlRequest.h"
 
 #include <algorithm>
 #include <initializer_list>
 
+#include "net/DefaultWait.h"
 #include "util/Text.h"
 
 namespace {
-
-constexpr long kDefaultConnectSeconds = 60;
-constexpr long kDefaultStallSeconds = 60;
 
 class CCurlGlobal {
 public:
@@ -38,14 +36,14 @@ CurlEasy NewRequestHandle(const std::string& method, const std::string& version,
     curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
     curl_easy_setopt(handle, CURLOPT_HTTP_VERSION,
                      version == "HTTP/1.0" ? CURL_HTTP_VERSION_1_0 : CURL_HTTP_VERSION_1_1);
-    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT,
-                     timeoutSeconds > 0 ? std::min(timeoutSeconds, kDefaultConnectSeconds)
-                                        : kDefaultConnectSeconds);
+    curl_easy_setopt(
+        handle, CURLOPT_CONNECTTIMEOUT,
+        timeoutSeconds > 0 ? std::min(timeoutSeconds, kDefaultWaitSeconds) : kDefaultWaitSeconds);
     if (timeoutSeconds > 0) {
         curl_easy_setopt(handle, CURLOPT_TIMEOUT, timeoutSeconds);
     }
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, kDefaultStallSeconds);
+    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, kDefaultWaitSeconds);
     if (method == "GET") {
         curl_easy_setopt(handle, CURLOPT_HTTPGET, 1L);
         return curl;

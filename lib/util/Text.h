@@ -10,6 +10,8 @@
 std::string LowerCase(std::string text);
 bool EqualNoCase(std::string_view a, std::string_view b);
 bool StartsWithNoCase(std::string_view text, std::string_view prefix);
+// `text` without the bytes of `around` at either end.
+std::string TrimBytes(std::string_view text, std::string_view around);
 // `text` without the blanks, tabs, carriage returns and line feeds around it.
 std::string Trim(std::string_view text);
 

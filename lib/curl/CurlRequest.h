@@ -1,8 +1,8 @@
 // The libcurl handle of one https request, as the Linux backend makes it and as the CoreFoundation
 // stand-in makes the Mac line's: the two share how a request is set up, each adding what is its
 // own.
-#ifndef PAYGROVE_TRANSPORT_CURLREQUEST_H
-#define PAYGROVE_TRANSPORT_CURLREQUEST_H
+#ifndef PAYGROVE_CURL_CURLREQUEST_H
+#define PAYGROVE_CURL_CURLREQUEST_H
 
 #include <curl/curl.h>
 
