@@ -460,6 +460,7 @@ TEST(GatewayAnswers, BadAnswersReadAsErrors) {
         {kPayflow, "RESULT=&PNREF=V1", "pnref", "V1"},
         // Two status fields, agreeing or not; the parsed fields keep the last.
         {kNmi, "response=1&RESPONSE=1", "response", "1"},
+        {kNmi, "response=1&response[1]=2", "response", "1"},
         {kSecPay, "?valid=true&code=A&code=N", "code", "N"},
         {kSecPay, "?valid=true&code=A&valid=true", "valid", "true"},
         {kRxPay, "<success>true</success><success>true</success>", "success", "1"},
