@@ -38,6 +38,8 @@ public:
     // One HTTPS exchange of the request text with the gateway, through the exchange the gateway
     // was given: the body, or the failure's text, in `response`.
     virtual bool Authorize(const char* request, int timeout, std::string& response);
+    // Stores the answer's fields; false when the gateway gives up on the answer, which fails the
+    // transaction.
     virtual bool ParseResults(std::string& response);
     virtual ~CAuthBase();
     virtual int SetParameters(const char* text);

@@ -1,5 +1,4 @@
 // The transaction flow: the same for every gateway, shaped by its request flags.
-#include <exception>
 
 #include "gateway/AuthBase.h"
 #include "gateway/CardData.h"
@@ -89,18 +88,14 @@ bool CAuthBase::Send(int timeout, std::string& /*response*/) {
     }
     // A parser that gives up on the answer fails the transaction; the log still gets the
     // fields it stored before that.
-    std::exception_ptr parseFailure;
-    if (ok) {
-        try {
-            ParseResults(response);
-            m_Results[kResultAll] = response;
-            SNormalised normalised = ReadNormalised(GetResultTable(), m_Results, response);
-            ReviewAnswer(request, &normalised);
-            m_Normalised = NormalisedFields(normalised);
-        } catch (...) {
-            parseFailure = std::current_exception();
-            m_Normalised = NormalisedFields(FailedNormalised(std::string()));
-        }
+    if (ok && !ParseResults(response)) {
+        ok = false;
+        m_Normalised = NormalisedFields(FailedNormalised(std::string()));
+    } else if (ok) {
+        m_Results[kResultAll] = response;
+        SNormalised normalised = ReadNormalised(GetResultTable(), m_Results, response);
+        ReviewAnswer(request, &normalised);
+        m_Normalised = NormalisedFields(normalised);
     } else {
         m_Results[kResultError] = response;
         m_Normalised = NormalisedFields(FailedNormalised(response));
@@ -109,8 +104,5 @@ bool CAuthBase::Send(int timeout, std::string& /*response*/) {
 
     WriteResults(m_Log, "--Results", m_Results);
     WriteResults(m_Log, "--Normalised results", m_Normalised);
-    if (parseFailure) {
-        std::rethrow_exception(parseFailure);
-    }
     return ok;
 }

@@ -99,21 +99,30 @@ const char* const* CSage::GetSecretParameterNames() {
     return kSecretNames;
 }
 
-void CSage::StoreField(const std::string& response, size_t offset, size_t width, const char* name) {
-    // An answer too short for the field throws std::out_of_range: the transaction fails with
-    // the fields cut so far.
+bool CSage::StoreField(const std::string& response, size_t offset, size_t width, const char* name) {
+    // A field cut short by the answer's end is kept as it stands; one that begins past it is not
+    // there at all.
+    if (offset > response.size()) {
+        return false;
+    }
     const std::string value = response.substr(offset, width);
     m_Results[name] = std::strcmp(name, kMessage) == 0 ? WithoutPadding(value) : value;
+    return true;
 }
 
 bool CSage::ParseResults(std::string& response) {
+    // An answer too short for its record fails the transaction, with the fields cut so far.
     if (m_IsSettlement) {
         for (const SField& field : kSettlementLayout) {
-            StoreField(response, field.offset, field.width, field.name);
+            if (!StoreField(response, field.offset, field.width, field.name)) {
+                return false;
+            }
         }
     } else {
         for (const SField& field : kTransactionLayout) {
-            StoreField(response, field.offset, field.width, field.name);
+            if (!StoreField(response, field.offset, field.width, field.name)) {
+                return false;
+            }
         }
         const size_t separator = response.find(kFieldSeparator, kOrderNumberOffset);
         if (separator != std::string::npos) {

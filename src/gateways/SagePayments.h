@@ -21,7 +21,7 @@ public:
     bool m_IsSettlement;
 
 private:
-    void StoreField(const std::string& response, size_t offset, size_t width, const char* name);
+    bool StoreField(const std::string& response, size_t offset, size_t width, const char* name);
 };
 
 #endif
