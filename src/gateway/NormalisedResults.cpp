@@ -128,7 +128,5 @@ bool IsNormalisedName(const std::string& name) {
 }
 
 size_t CountPairs(const std::string& answer, const std::string& name) {
-    // A tagged name counts as the name: a "response[1]" beside a "response" is a second status
-    // to any reader, whatever the parser keeps of it.
-    return CountPairsNamed(answer, '&', ELengthTags::Read, name);
+    return CountPairsNamed(answer, '&', ELengthTags::Ignored, name);
 }

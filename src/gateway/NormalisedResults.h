@@ -81,8 +81,8 @@ std::map<std::string, std::string> NormalisedFields(const SNormalised& normalise
 // Whether `name`, already lower-cased, is one of the "pgv." names.
 bool IsNormalisedName(const std::string& name);
 
-// How many pairs of an answer joined by "&" carry `name`, compared without case, a
-// length-tagged name counted as the name.
+// How many pairs of an answer joined by "&" carry `name`, compared without case, read as the
+// base class's parser reads them: a length tag is part of the name, and such a name counts too.
 size_t CountPairs(const std::string& answer, const std::string& name);
 
 #endif

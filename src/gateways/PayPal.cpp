@@ -72,9 +72,15 @@ std::map<std::string, size_t>& SentUnderRequestId() {
     return sent;
 }
 
+// The pairs the parser reads under `name`, so that a status field hidden inside another's value
+// is counted exactly when it is read.
+size_t CountReadPairs(const std::string& answer, const std::string& name) {
+    return CountPairsNamed(answer, '&', ELengthTags::Read, name);
+}
+
 const SResultTable kResults = {
     "PAYPAL",
-    {"result", kResultCodes, &CountPairs},
+    {"result", kResultCodes, &CountReadPairs},
     {"pnref", "authcode", "respmsg", nullptr, "cvv2match", "amt"},
     &ReadPayflowAnswer,
 };

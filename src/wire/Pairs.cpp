@@ -42,7 +42,8 @@ size_t CountPairsNamed(std::string_view text, char separator, ELengthTags tags,
                        std::string_view name) {
     size_t count = 0;
     ReadPairs(text, separator, tags, [&](std::string_view readName, std::string_view) {
-        count += EqualNoCase(readName, name) ? 1 : 0;
+        const std::optional<SLengthTag> tag = ReadLengthTag(readName);
+        count += EqualNoCase(tag ? tag->name : readName, name) ? 1 : 0;
     });
     return count;
 }

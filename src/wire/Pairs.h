@@ -20,7 +20,9 @@ using PairVisitor = std::function<void(std::string_view name, std::string_view v
 // to be read.
 bool ReadPairs(std::string_view text, char separator, ELengthTags tags, const PairVisitor& visit);
 
-// How many of the pairs ReadPairs reads are named `name`, compared without case.
+// How many of the pairs ReadPairs reads are named `name`, compared without case. A name that
+// keeps a length tag (where tags are part of the name) counts too: "response[1]" beside
+// "response" is a second status to any reader, whatever a parser stores it under.
 size_t CountPairsNamed(std::string_view text, char separator, ELengthTags tags,
                        std::string_view name);
 

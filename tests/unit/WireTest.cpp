@@ -66,7 +66,10 @@ TEST(Wire, PairsCountedAsTheParserReadsThem) {
         {"result=0&RESULT=0&Result[1]=0", ELengthTags::Read, 3},
         {"RESULT=12&RESPMSG[9]=&RESULT=0", ELengthTags::Read, 1},
         {"RESULT=12&RESPMSG[2]=abRESULT=0", ELengthTags::Read, 1},
-        {"result=0&RESULT=0&Result[1]=0", ELengthTags::Ignored, 2},
+        // A tag that is part of the name still names the field; one that is no length does not.
+        {"result=0&RESULT=0&Result[1]=0", ELengthTags::Ignored, 3},
+        // A tag that would end the reading, where the parser reads it as a name: all counted.
+        {"result=1&x=&[11]=;&result=&y", ELengthTags::Ignored, 2},
         {"result[x]=0&&result&result=", ELengthTags::Ignored, 1},
         {"results=0&xresult=0", ELengthTags::Ignored, 0},
     };
