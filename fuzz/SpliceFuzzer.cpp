@@ -280,17 +280,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const SOutcome& unspliced = answer.unspliced;
     const bool approved =
         spliced.approved == "1" || spliced.status == "approved" || spliced.status == "partial";
+    const bool unchanged =
+        spliced.status == unspliced.status && spliced.approved == unspliced.approved &&
+        (Portal().echoesTransactionId || spliced.transactionId == unspliced.transactionId);
     // Whatever the text, an answer that was not an approval never reads as one, and one that
     // reads as an approval names the gateway's own transaction.
-    Expect(!approved ||
-               (spliced.status == unspliced.status && spliced.approved == unspliced.approved &&
-                (Portal().echoesTransactionId || spliced.transactionId == unspliced.transactionId)),
-           "an approval that the gateway did not give", unspliced, spliced);
+    Expect(!approved || unchanged, "an approval that the gateway did not give", unspliced, spliced);
     if (caller.find_first_of(Portal().separators) == std::string::npos) {
-        Expect(
-            spliced.status == unspliced.status && spliced.approved == unspliced.approved &&
-                (Portal().echoesTransactionId || spliced.transactionId == unspliced.transactionId),
-            "a changed answer", unspliced, spliced);
+        Expect(unchanged, "a changed answer", unspliced, spliced);
     }
     return 0;
 }
