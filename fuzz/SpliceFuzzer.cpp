@@ -34,7 +34,7 @@ struct SOutcome {
 // How one portal's answer is cut, and which of its fields are the caller's.
 struct SPortal {
     const char* parameters;
-    std::vector<const char*> folders;
+    const char* folder;  // of its published answers
     // Cuts a published answer into a template; false for an answer not of the expected shape.
     bool (*cut)(const std::string& body, STemplate& answer);
     // The bytes of caller text that would change the answer's shape wherever a gateway wrote
@@ -165,16 +165,15 @@ bool CutSage(const std::string& body, STemplate& answer) {
 }
 
 const SPortal& Portal() {
-    static const SPortal kAuthorizeNet = {
-        "x_card_num=4111111111111111", {"authorize_net"}, &CutAuthorizeNetStandard, "", false};
-    static const SPortal kAuthorizeNetCardPresent = {
-        "x_cpversion=1.0", {"authorize_net_cp"}, &CutAuthorizeNetCardPresent, "", false};
-    static const SPortal kNetworkMerchants = {
-        "x_card_num=4111111111111111", {"nmi"}, &CutNetworkMerchants, "&", false};
-    static const SPortal kSecPay = {
-        "x_card_num=4111111111111111", {"secpay"}, &CutSecPay, "&", true};
-    static const SPortal kSage = {
-        "x_card_num=4111111111111111", {"sage"}, &CutSage, "\x1c\x03", false};
+    static const SPortal kAuthorizeNet = {"x_card_num=4111111111111111", "authorize_net",
+                                          &CutAuthorizeNetStandard, "", false};
+    static const SPortal kAuthorizeNetCardPresent = {"x_cpversion=1.0", "authorize_net_cp",
+                                                     &CutAuthorizeNetCardPresent, "", false};
+    static const SPortal kNetworkMerchants = {"x_card_num=4111111111111111", "nmi",
+                                              &CutNetworkMerchants, "&", false};
+    static const SPortal kSecPay = {"x_card_num=4111111111111111", "secpay", &CutSecPay, "&", true};
+    static const SPortal kSage = {"x_card_num=4111111111111111", "sage", &CutSage, "\x1c\x03",
+                                  false};
     const std::string portal = PGV_FUZZ_PORTAL;
     const std::string variant = PGV_FUZZ_VARIANT;
     if (portal == "AUTHNET") {
@@ -214,24 +213,22 @@ struct SAnswer {
 const std::vector<SAnswer>& Answers() {
     static const std::vector<SAnswer> kAnswers = [] {
         std::vector<SAnswer> answers;
-        for (const char* folder : Portal().folders) {
-            std::vector<std::filesystem::path> bodies;
-            for (const auto& entry : std::filesystem::directory_iterator(
-                     std::filesystem::path(PGV_ANSWERS_DIR) / folder)) {
-                if (entry.path().extension() == ".body") {
-                    bodies.push_back(entry.path());
-                }
+        std::vector<std::filesystem::path> bodies;
+        for (const auto& entry : std::filesystem::directory_iterator(
+                 std::filesystem::path(PGV_ANSWERS_DIR) / Portal().folder)) {
+            if (entry.path().extension() == ".body") {
+                bodies.push_back(entry.path());
             }
-            std::sort(bodies.begin(), bodies.end());
-            for (const auto& path : bodies) {
-                std::ifstream file(path, std::ios::binary);
-                const std::string body{std::istreambuf_iterator<char>(file),
-                                       std::istreambuf_iterator<char>()};
-                SAnswer answer;
-                if (Portal().cut(body, answer.shape)) {
-                    answer.unspliced = Read(Filled(answer.shape, nullptr));
-                    answers.push_back(std::move(answer));
-                }
+        }
+        std::sort(bodies.begin(), bodies.end());
+        for (const auto& path : bodies) {
+            std::ifstream file(path, std::ios::binary);
+            const std::string body{std::istreambuf_iterator<char>(file),
+                                   std::istreambuf_iterator<char>()};
+            SAnswer answer;
+            if (Portal().cut(body, answer.shape)) {
+                answer.unspliced = Read(Filled(answer.shape, nullptr));
+                answers.push_back(std::move(answer));
             }
         }
         if (answers.empty()) {

@@ -86,20 +86,20 @@ bool CAuthBase::Send(int timeout, std::string& /*response*/) {
     } else {
         ok = Authorize(request.c_str(), timeout, response);
     }
-    // A parser that gives up on the answer fails the transaction; the log still gets the
-    // fields it stored before that.
-    if (ok && !ParseResults(response)) {
+    if (!ok) {
+        m_Results[kResultError] = response;
+        m_Normalised = NormalisedFields(FailedNormalised(response));
+        ReviewAnswer(request, nullptr);
+    } else if (!ParseResults(response)) {
+        // A parser that gives up on the answer fails the transaction; the log still gets the
+        // fields it stored before that.
         ok = false;
         m_Normalised = NormalisedFields(FailedNormalised(std::string()));
-    } else if (ok) {
+    } else {
         m_Results[kResultAll] = response;
         SNormalised normalised = ReadNormalised(GetResultTable(), m_Results, response);
         ReviewAnswer(request, &normalised);
         m_Normalised = NormalisedFields(normalised);
-    } else {
-        m_Results[kResultError] = response;
-        m_Normalised = NormalisedFields(FailedNormalised(response));
-        ReviewAnswer(request, nullptr);
     }
 
     WriteResults(m_Log, "--Results", m_Results);
