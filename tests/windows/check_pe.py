@@ -5,9 +5,13 @@ python3 check_pe.py PLUGIN BITS VERSION
 
 The file is a DLL for BITS (32 or 64) that exports FMExternCallProc only, imports only Windows
 system libraries and the host's FMWrapper.dll, and carries the version resource of VERSION
-(four numbers: 5.2.0.0).
+(four numbers: 5.2.0.0). A 32-bit plug-in's registered functions are __stdcall, as the host calls
+them: each is decorated @16 (four 4-byte arguments) and every return in it pops those 16 bytes
+(ret $0x10), read from its symbol table and its code without running it.
 """
 
+import re
+import subprocess
 import sys
 
 import pefile
@@ -23,6 +27,45 @@ STRINGS = {
     "InternalName": "Quilla",
     "OriginalFilename": "Brenmar.fmx",
 }
+# The functions the plug-in registers with the host, each called with four arguments.
+REGISTERED = ["PluginVersion", "BeginTransaction", "SetParameters", "SendTransaction", "GetResult",
+              "SelectPortal"]
+STDCALL_RETURN = "ret    $0x10"
+
+
+def code_by_symbol(path):
+    """Each symbol's instructions, as objdump disassembles the file."""
+    listing = subprocess.run(["i686-w64-mingw32-objdump", "-d", "--no-show-raw-insn", path],
+                             check=True, capture_output=True, text=True).stdout
+    code = {}
+    instructions = None
+    for line in listing.splitlines():
+        start = re.match(r"^[0-9a-f]+ <(.+)>:$", line)
+        if start:
+            instructions = code.setdefault(start.group(1), [])
+        elif instructions is not None and "\t" in line:
+            instructions.append(line.split("\t", 1)[1].strip())
+    return code
+
+
+def stdcall_failures(path):
+    failures = []
+    code = code_by_symbol(path)
+    for name in REGISTERED:
+        # C++ names: __Z, the name's length, the name, its arguments, then the decoration.
+        pattern = re.compile(r"^__Z%d%s" % (len(name), name))
+        symbols = [symbol for symbol in code if pattern.match(symbol)]
+        entry = [symbol for symbol in symbols if not symbol.endswith(".cold")]
+        if len(entry) != 1 or not entry[0].endswith("@16"):
+            failures.append("%s: expected one symbol decorated @16, found %r" % (name, entry))
+            continue
+        returns = [instruction for symbol in symbols for instruction in code[symbol]
+                   if instruction.startswith("ret")]
+        wrong = [instruction for instruction in returns if instruction != STDCALL_RETURN]
+        if not returns or wrong:
+            failures.append("%s: expected every return to be %r, found %r"
+                            % (name, STDCALL_RETURN, returns))
+    return failures
 
 
 def version_strings(pe):
@@ -61,6 +104,9 @@ def main(argv):
     strings = version_strings(pe)
     for key, value in dict(STRINGS, FileVersion=version, ProductVersion=version).items():
         expect(key, strings.get(key), value)
+
+    if bits == 32:
+        failures.extend(stdcall_failures(path))
 
     for failure in failures:
         print("%s: %s" % (path, failure), file=sys.stderr)
