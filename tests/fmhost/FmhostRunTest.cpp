@@ -43,13 +43,15 @@ TEST(Fmhost, JsonOutputIsOneObjectALine) {
     const Outcome outcome =
         RunFmhost("--json",
                   "# calls\n\nFake_Echo(\"a¶b\"; 12)\r\n"
-                  "  fake_echo ( \"x\\\"y\" )\nFake_Echo(\"\xFF\")\nFake_Unset\n");
+                  "  fake_echo ( \"x\\\"y\" )\nFake_Echo(\"\xFF\")\nFake_Unset\n"
+                  "Fake_Count(1; 2; 3; 4)\n");
     EXPECT_EQ(outcome.status, 0) << outcome.errors;
     EXPECT_EQ(outcome.out, R"({"startup":51}
 {"call":"Fake_Echo","args":["a\rb","12"],"error":0,"result":"12"}
 {"call":"Fake_Echo","args":["x\"y"],"error":0,"result":"x\"y"}
 {"call":"Fake_Echo","args":["�"],"error":0,"result":"�"}
 {"call":"Fake_Unset","args":[],"error":42,"result":null}
+{"call":"Fake_Count","args":["1","2","3","4"],"error":0,"result":"4"}
 {"shutdown":true}
 )");
     EXPECT_EQ(outcome.errors, "fake: init 51\nfake: shutdown\n");
@@ -69,12 +71,19 @@ TEST(Fmhost, RefusedStartupRunsNoCallsButShutsDown) {
 }
 
 TEST(Fmhost, AScriptErrorStopsAtItsLineAndStillShutsDown) {
-    const Outcome outcome = RunFmhost("", "Fake_Unset\nFake_Echo(1;2;3)\nFake_Echo(1)\n");
-    EXPECT_EQ(outcome.status, 2);
-    EXPECT_EQ(outcome.out, "startup: 51\nFake_Unset() = (not set) [error 42]\nshutdown\n");
-    EXPECT_EQ(outcome.errors,
-              "fake: init 51\nfmhost: <stdin>:2: Fake_Echo takes 1 to 2 parameters, not 3\n"
-              "fake: shutdown\n");
+    const struct {
+        const char* call;
+        const char* error;
+    } cases[] = {{"Fake_Echo(1;2;3)", "Fake_Echo takes 1 to 2 parameters, not 3"},
+                 {"Fake_Count", "Fake_Count takes 1 or more parameters, not 0"}};
+    for (const auto& c : cases) {
+        const Outcome outcome =
+            RunFmhost("", "Fake_Unset\n" + std::string(c.call) + "\nFake_Echo(1)\n");
+        EXPECT_EQ(outcome.status, 2);
+        EXPECT_EQ(outcome.out, "startup: 51\nFake_Unset() = (not set) [error 42]\nshutdown\n");
+        EXPECT_EQ(outcome.errors, "fake: init 51\nfmhost: <stdin>:2: " + std::string(c.error) +
+                                      "\nfake: shutdown\n");
+    }
 }
 
 }  // namespace

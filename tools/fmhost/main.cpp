@@ -255,7 +255,14 @@ std::optional<std::string> ResultText(const FMX_Data* result) {
     return text;
 }
 
+bool TakesArgumentCount(const FMHost_Registration& row, long count) {
+    return count >= row.minArgs && (row.maxArgs == kFMHost_AnyNumberOfArgs || count <= row.maxArgs);
+}
+
 std::string ArgumentRange(const FMHost_Registration& row) {
+    if (row.maxArgs == kFMHost_AnyNumberOfArgs) {
+        return std::to_string(row.minArgs) + " or more";
+    }
     return row.minArgs == row.maxArgs
                ? std::to_string(row.minArgs)
                : std::to_string(row.minArgs) + " to " + std::to_string(row.maxArgs);
@@ -268,7 +275,7 @@ std::optional<std::string> RunCall(const fmhost::ScriptLine& call, Output& out) 
         return "unknown function " + call.function;
     }
     const long count = static_cast<long>(call.args.size());
-    if (count < row.minArgs || count > row.maxArgs) {
+    if (!TakesArgumentCount(row, count)) {
         return std::string(row.name) + " takes " + ArgumentRange(row) + " parameters, not " +
                std::to_string(count);
     }
