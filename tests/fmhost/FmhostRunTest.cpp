@@ -63,11 +63,32 @@ TEST(Fmhost, StringsAsksForNameConfigurationAndOptions) {
 }
 
 TEST(Fmhost, RefusedStartupRunsNoCallsButShutsDown) {
-    const Outcome outcome = RunFmhost("--interface-version 56", "Fake_Unset\n");
-    EXPECT_EQ(outcome.status, 3);
-    EXPECT_EQ(outcome.out, "startup: -1\nshutdown\n");
-    EXPECT_EQ(outcome.errors,
-              "fake: init -1\nfmhost: the plug-in refused to start (answer -1)\nfake: shutdown\n");
+    const std::string refusal =
+        "fake: init -1\nfmhost: the plug-in refused to start (answer -1)\nfake: shutdown\n";
+    std::string everyKind;
+    for (const int kind : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 99}) {
+        everyKind += "startup as kind " + std::to_string(kind) + ": -1\nshutdown\n";
+    }
+    const struct {
+        std::string options;
+        int status;
+        std::string out;
+        int refusals;
+    } cases[] = {
+        {"--interface-version 56", 3, "startup: -1\nshutdown\n", 1},
+        // Walking the kinds, each refusal is an answer like any other.
+        {"--interface-version 56 --every-app-kind", 0, everyKind, 12},
+    };
+    for (const auto& c : cases) {
+        const Outcome outcome = RunFmhost(c.options, "Fake_Unset\n");
+        EXPECT_EQ(outcome.status, c.status);
+        EXPECT_EQ(outcome.out, c.out);
+        std::string errors;
+        for (int i = 0; i < c.refusals; ++i) {
+            errors += refusal;
+        }
+        EXPECT_EQ(outcome.errors, errors);
+    }
 }
 
 TEST(Fmhost, AScriptErrorStopsAtItsLineAndStillShutsDown) {

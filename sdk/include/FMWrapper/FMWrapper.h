@@ -108,17 +108,21 @@ enum {
     kFMXT_HelpURLStr = 132
 };
 
-/* Application kinds of kFMXT_Init (parm1). */
+/* Application kinds of kFMXT_Init (parm1): the desktop application is 0 to 2; every other kind is
+ * a process of FileMaker Server, FileMaker Go or a tool. */
 enum {
-    kFMXT_Developer = 0,
+    kFMXT_Developer = 0, /* FileMaker Pro Advanced, the developer edition */
     kFMXT_Pro = 1,
-    kFMXT_Runtime = 2,
+    kFMXT_Runtime = 2, /* a runtime solution */
     kFMXT_Server = 3,
-    kFMXT_Web = 4,
+    kFMXT_Web = 4, /* web publishing */
     kFMXT_Mobile = 5,
     kFMXT_XDBC = 6,
-    kFMXT_SASE = 7, /* server scripting */
-    kFMXT_IWP = 8
+    kFMXT_SASE = 7,   /* the server's script engine */
+    kFMXT_IWP = 8,    /* Instant Web Publishing */
+    kFMXT_FMDAPI = 9, /* the Data API */
+    kFMXT_OData = 11,
+    kFMXT_Tool = 99 /* a command-line tool */
 };
 
 struct FMX_ExternCallStruct;
