@@ -6,6 +6,7 @@
 #include "Objects.h"
 #include "Utf.h"
 
+using fmwrapper::CheckCall;
 using fmwrapper::Guarded;
 using fmwrapper::Report;
 
@@ -22,16 +23,12 @@ const FMX_Data* MemberAt(const FMX_DataVect* vect, uint32_t position, FMX_Except
 }  // namespace
 
 uint32_t FM_DataVect_Size(const FMX_DataVect* vect, FMX_Except* x) {
-    return Guarded(x, uint32_t{0}, [&] {
-        if (vect == nullptr) {
-            Report(x, kFMX_ErrUnknown);
-            return uint32_t{0};
-        }
-        return static_cast<uint32_t>(vect->members.size());
-    });
+    CheckCall(__func__, x, {{"parameter vector", vect}});
+    return Guarded(x, uint32_t{0}, [&] { return static_cast<uint32_t>(vect->members.size()); });
 }
 
 const FMX_Text* FM_DataVect_AtAsText(const FMX_DataVect* vect, uint32_t position, FMX_Except* x) {
+    CheckCall(__func__, x, {{"parameter vector", vect}});
     return Guarded(x, static_cast<const FMX_Text*>(nullptr), [&] {
         const FMX_Data* member = MemberAt(vect, position, x);
         return member != nullptr ? &member->text : nullptr;
@@ -39,25 +36,21 @@ const FMX_Text* FM_DataVect_AtAsText(const FMX_DataVect* vect, uint32_t position
 }
 
 const FMX_Data* FM_DataVect_At(const FMX_DataVect* vect, uint32_t position, FMX_Except* x) {
+    CheckCall(__func__, x, {{"parameter vector", vect}});
     return Guarded(x, static_cast<const FMX_Data*>(nullptr),
                    [&] { return MemberAt(vect, position, x); });
 }
 
 const FMX_Locale* FM_Data_GetLocale(const FMX_Data* data, FMX_Except* x) {
-    return Guarded(x, static_cast<const FMX_Locale*>(nullptr), [&]() -> const FMX_Locale* {
-        if (data == nullptr) {
-            Report(x, kFMX_ErrUnknown);
-            return nullptr;
-        }
-        return &data->locale;
-    });
+    CheckCall(__func__, x, {{"data", data}});
+    return Guarded(x, static_cast<const FMX_Locale*>(nullptr), [&] { return &data->locale; });
 }
 
 FMX_ErrorCode FM_Data_SetAsText(FMX_Data* data, const FMX_Text* text, const FMX_Locale* locale,
                                 int32_t dataType, FMX_Except* x) {
+    CheckCall(__func__, x, {{"data", data}, {"text", text}, {"locale", locale}});
     const FMX_ErrorCode code = Guarded(x, FMX_ErrorCode{kFMX_ErrOutOfMemory}, [&] {
-        if (data == nullptr || text == nullptr || locale == nullptr ||
-            dataType != kFMX_DataTypeText) {
+        if (dataType != kFMX_DataTypeText) {
             return FMX_ErrorCode{kFMX_ErrUnknown};
         }
         data->text.units = text->units;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -44,6 +45,19 @@ void AddLiveObject(const void* object, ObjectKind kind);
 bool RemoveLiveObject(const void* object, ObjectKind kind);
 long LiveObjectCount();
 
+// An object an operation takes by reference, by the name its message gives it.
+struct SReference {
+    const char* name;
+    const void* object;
+};
+
+// Where FileMaker would crash or read memory it does not own, the stand-in stops the process with
+// a line on standard error naming the operation, so that no test passes over such a call: every
+// FM_ operation first checks that its error record is there and of the host's version, and that
+// each object it takes by reference is there.
+void CheckCall(const char* operation, const FMX_Except* x,
+               std::initializer_list<SReference> references = {}) noexcept;
+
 inline void Report(FMX_Except* x, FMX_ErrorCode code) {
     if (x != nullptr) {
         x->m_code = code;
@@ -76,7 +90,8 @@ void Guarded(FMX_Except* x, Body&& body) noexcept {
 
 // Makes an object for a plug-in and counts it as live; nothing leaks if counting it fails.
 template <typename Object, ObjectKind kind>
-Object* NewLiveObject(FMX_Except* x, const Object& initial) noexcept {
+Object* NewLiveObject(const char* operation, FMX_Except* x, const Object& initial) noexcept {
+    CheckCall(operation, x);
     return Guarded(x, static_cast<Object*>(nullptr), [&] {
         auto object = std::make_unique<Object>(initial);
         AddLiveObject(object.get(), kind);
@@ -86,7 +101,8 @@ Object* NewLiveObject(FMX_Except* x, const Object& initial) noexcept {
 
 // Deletes an object a plug-in made, or reports a bad parameter when it is not one.
 template <typename Object, ObjectKind kind>
-void DeleteLiveObject(Object* object, FMX_Except* x) noexcept {
+void DeleteLiveObject(const char* operation, Object* object, FMX_Except* x) noexcept {
+    CheckCall(operation, x);
     Guarded(x, [&] {
         if (object == nullptr || !RemoveLiveObject(object, kind)) {
             Report(x, kFMX_ErrUnknown);

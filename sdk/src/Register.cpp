@@ -9,6 +9,7 @@
 #include "Objects.h"
 #include "Utf.h"
 
+using fmwrapper::CheckCall;
 using fmwrapper::Guarded;
 using fmwrapper::Report;
 
@@ -79,9 +80,11 @@ FMX_ErrorCode FM_ExprEnv_RegisterExternalFunction(const FMX_QuadChar* pluginId, 
                                                   int16_t minArgs, int16_t maxArgs,
                                                   uint32_t compatibleFlags,
                                                   FMX_ExternalFunction handler, FMX_Except* x) {
+    CheckCall(__func__, x, {{"plug-in id", pluginId}, {"name", name}, {"prototype", prototype}});
     const FMX_ErrorCode code = Guarded(x, FMX_ErrorCode{kFMX_ErrOutOfMemory}, [&] {
-        if (pluginId == nullptr || name == nullptr || prototype == nullptr || handler == nullptr ||
-            name->units.empty() || minArgs < 0 || maxArgs < minArgs) {
+        const bool anyNumber = maxArgs == kFMHost_AnyNumberOfArgs;
+        if (handler == nullptr || name->units.empty() || minArgs < 0 ||
+            (!anyNumber && maxArgs < minArgs)) {
             return FMX_ErrorCode{kFMX_ErrUnknown};
         }
         if (Refusal() != kFMX_ErrNone) {
@@ -104,11 +107,8 @@ FMX_ErrorCode FM_ExprEnv_RegisterExternalFunction(const FMX_QuadChar* pluginId, 
 
 FMX_ErrorCode FM_ExprEnv_UnRegisterExternalFunction(const FMX_QuadChar* pluginId,
                                                     int16_t functionId, FMX_Except* x) {
+    CheckCall(__func__, x, {{"plug-in id", pluginId}});
     return Guarded(x, FMX_ErrorCode{kFMX_ErrOutOfMemory}, [&] {
-        if (pluginId == nullptr) {
-            Report(x, kFMX_ErrUnknown);
-            return FMX_ErrorCode{kFMX_ErrUnknown};
-        }
         const auto existing = FindRow(*pluginId, functionId);
         if (existing == Table().end()) {
             return FMX_ErrorCode{kFMX_ErrUnknown};

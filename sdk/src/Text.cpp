@@ -49,30 +49,32 @@ long LiveObjectCount() {
 
 }  // namespace fmwrapper
 
+using fmwrapper::CheckCall;
 using fmwrapper::Guarded;
 using fmwrapper::ObjectKind;
 using fmwrapper::Report;
 
 FMX_QuadChar* FM_QuadChar_Constructor2(char c0, char c1, char c2, char c3, FMX_Except* x) {
     return fmwrapper::NewLiveObject<FMX_QuadChar, ObjectKind::kQuadChar>(
-        x, FMX_QuadChar{{c0, c1, c2, c3}});
+        __func__, x, FMX_QuadChar{{c0, c1, c2, c3}});
 }
 
 void FM_QuadChar_Delete(FMX_QuadChar* quad, FMX_Except* x) {
-    fmwrapper::DeleteLiveObject<FMX_QuadChar, ObjectKind::kQuadChar>(quad, x);
+    fmwrapper::DeleteLiveObject<FMX_QuadChar, ObjectKind::kQuadChar>(__func__, quad, x);
 }
 
 FMX_Text* FM_Text_Constructor1(FMX_Except* x) {
-    return fmwrapper::NewLiveObject<FMX_Text, ObjectKind::kText>(x, FMX_Text{});
+    return fmwrapper::NewLiveObject<FMX_Text, ObjectKind::kText>(__func__, x, FMX_Text{});
 }
 
 void FM_Text_Delete(FMX_Text* text, FMX_Except* x) {
-    fmwrapper::DeleteLiveObject<FMX_Text, ObjectKind::kText>(text, x);
+    fmwrapper::DeleteLiveObject<FMX_Text, ObjectKind::kText>(__func__, text, x);
 }
 
 void FM_Text_Assign(FMX_Text* text, const char* s, int32_t encoding, FMX_Except* x) {
+    CheckCall(__func__, x, {{"text", text}});
     Guarded(x, [&] {
-        if (text == nullptr || s == nullptr) {
+        if (s == nullptr) {
             Report(x, kFMX_ErrUnknown);
         } else if (!fmwrapper::IsSupported(encoding)) {
             Report(x, kFMX_ErrUnknown);
@@ -83,26 +85,20 @@ void FM_Text_Assign(FMX_Text* text, const char* s, int32_t encoding, FMX_Except*
 }
 
 uint32_t FM_Text_GetSize(const FMX_Text* text, FMX_Except* x) {
-    return Guarded(x, uint32_t{0}, [&] {
-        if (text == nullptr) {
-            Report(x, kFMX_ErrUnknown);
-            return uint32_t{0};
-        }
-        return static_cast<uint32_t>(text->units.size());
-    });
+    CheckCall(__func__, x, {{"text", text}});
+    return Guarded(x, uint32_t{0}, [&] { return static_cast<uint32_t>(text->units.size()); });
 }
 
 void FM_Text_GetBytes(const FMX_Text* text, char* buffer, uint32_t bufferSize, uint32_t position,
                       uint32_t size, int32_t encoding, FMX_Except* x) {
+    CheckCall(__func__, x, {{"text", text}});
     Guarded(x, [&] {
         // A caller that ignores the error still finds a valid (empty) string in its buffer.
         const bool writable = buffer != nullptr && bufferSize > 0;
         if (writable) {
             buffer[0] = '\0';
         }
-        if (text == nullptr) {
-            Report(x, kFMX_ErrUnknown);
-        } else if (!fmwrapper::IsSupported(encoding)) {
+        if (!fmwrapper::IsSupported(encoding)) {
             Report(x, kFMX_ErrUnknown);
         } else if (writable && position < text->units.size()) {
             const std::u16string_view window =
@@ -113,11 +109,11 @@ void FM_Text_GetBytes(const FMX_Text* text, char* buffer, uint32_t bufferSize, u
 }
 
 FMX_Locale* FM_Locale_Constructor1(int32_t type, FMX_Except* x) {
-    return fmwrapper::NewLiveObject<FMX_Locale, ObjectKind::kLocale>(x, FMX_Locale{type});
+    return fmwrapper::NewLiveObject<FMX_Locale, ObjectKind::kLocale>(__func__, x, FMX_Locale{type});
 }
 
 void FM_Locale_Delete(FMX_Locale* locale, FMX_Except* x) {
-    fmwrapper::DeleteLiveObject<FMX_Locale, ObjectKind::kLocale>(locale, x);
+    fmwrapper::DeleteLiveObject<FMX_Locale, ObjectKind::kLocale>(__func__, locale, x);
 }
 
 long FMHost_LiveObjectCount(void) {

@@ -53,8 +53,11 @@ const SString kStrings[] = {
     {kFMXT_OptionsStr, "Zkqx1YnYnnn"},
 };
 
-bool IsServerKind(uint8_t kind) {
-    return kind == kFMXT_Server || kind == kFMXT_Web || kind == kFMXT_Mobile;
+// Only the desktop application: the one transaction the plug-in keeps for its process cannot serve
+// a process that runs many sessions at once, as the server's script engine and its web and data
+// services do, and a kind the plug-in does not know yet is no desktop application either.
+bool IsDesktopKind(uint8_t kind) {
+    return kind == kFMXT_Developer || kind == kFMXT_Pro || kind == kFMXT_Runtime;
 }
 
 intptr_t DoInit(int16_t interfaceVersion) {
@@ -66,7 +69,7 @@ intptr_t DoInit(int16_t interfaceVersion) {
         return kHostTooOld;
     }
     g_Log.Write("Product: %s", kProductText);
-    g_fIsServer = IsServerKind(gFMX_ExternCallPtr->parm1);
+    g_fIsServer = !IsDesktopKind(gFMX_ExternCallPtr->parm1);
     g_Log.Write("Is FM server = %s", g_fIsServer ? "Yes" : "No");
     if (g_fIsServer) {
         return kHostIsServer;
@@ -112,22 +115,35 @@ void DoShutdown() {
     }
 }
 
+const char* StringText(unsigned id) {
+    for (const SString& string : kStrings) {
+        if (string.id == id) {
+            return string.text;
+        }
+    }
+    return nullptr;
+}
+
+// An id without a text gets an empty one, so that a host that hands over a buffer it has not
+// cleared shows nothing rather than what was left in it; a text that does not fit whole with its
+// zero is not written at all.
 void LoadString(unsigned id, uint16_t* buffer, FMX_PtrType size) {
-    if (buffer == nullptr || size <= 1) {
+    if (buffer == nullptr || size == 0) {
         return;
     }
-    for (const SString& string : kStrings) {
-        if (string.id != id) {
-            continue;
-        }
-        const size_t length = std::strlen(string.text);
-        if (length < size - 1) {
-            for (size_t i = 0; i < length; ++i) {
-                buffer[i] = static_cast<unsigned char>(string.text[i]);
-            }
-            buffer[length] = 0;
-        }
+    const char* const text = StringText(id);
+    if (text == nullptr) {
+        buffer[0] = 0;
+        return;
     }
+    const size_t length = std::strlen(text);
+    if (length >= size) {
+        return;
+    }
+    for (size_t i = 0; i < length; ++i) {
+        buffer[i] = static_cast<unsigned char>(text[i]);
+    }
+    buffer[length] = 0;
 }
 
 }  // namespace

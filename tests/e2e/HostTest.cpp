@@ -2,6 +2,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "Support.h"
 
 namespace {
@@ -29,10 +31,63 @@ TEST(HostEndToEnd, ProcessLogOnlyWhenItsFileIsThere) {
                                 stamp + "Shutting down plugin\n")));
 }
 
-TEST(HostEndToEnd, ServerHostIsRefused) {
-    const SHostRun run = RunHost("PGV_Version\n", {"--app-kind", "3"});
-    EXPECT_NE(run.exitCode, 0);
-    EXPECT_EQ(Json(run.lines.front()), Json(R"({"startup":-2})"));
+// Only the desktop application starts the plug-in: the developer edition, FileMaker Pro and a
+// runtime solution. Every other kind the SDK names, FileMaker Server's processes and the tools, and
+// a kind it does not name are refused; the process log says which it was.
+TEST(HostEndToEnd, OnlyTheDesktopApplicationStartsIt) {
+    CTempDir dir;
+    const auto plugin = dir.Path() / PluginFileName();
+    std::filesystem::copy_file(BinDir() / PluginFileName(), plugin);
+    const struct {
+        std::vector<std::string> options;
+        std::vector<std::string> sessions;  // each as kind, start-up answer and calls made
+        std::vector<std::string> logged;
+        int exitCode;
+    } cases[] = {
+        {{"--every-app-kind"},
+         {"0 51 1", "1 51 1", "2 51 1", "3 -2 0", "4 -2 0", "5 -2 0", "6 -2 0", "7 -2 0", "8 -2 0",
+          "9 -2 0", "11 -2 0", "99 -2 0"},
+         {"No", "No", "No", "Yes", "Yes", "Yes", "Yes", "Yes", "Yes", "Yes", "Yes", "Yes"},
+         0},
+        {{"--app-kind", "42"}, {"? -2 0"}, {"Yes"}, 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.options.front());
+        WriteFile(dir.Path() / "Quilla.log", "");
+        std::vector<std::string> args = {"--plugin", plugin.string()};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const SHostRun run = RunHost("PGV_Version\n", args);
+        std::vector<std::string> sessions;
+        int calls = 0;
+        for (const std::string& line : run.lines) {
+            const nlohmann::ordered_json json = Json(line);
+            if (json.contains("startup")) {
+                const std::string kind = json.contains("kind") ? json["kind"].dump() : "?";
+                sessions.push_back(kind + " " + json["startup"].dump());
+                calls = 0;
+            } else if (json.contains("call")) {
+                ++calls;
+            } else if (json.contains("shutdown") && !sessions.empty()) {
+                sessions.back() += " " + std::to_string(calls);
+            }
+        }
+        EXPECT_EQ(sessions, c.sessions) << run.errors;
+        EXPECT_EQ(run.exitCode, c.exitCode);
+        std::vector<std::string> logged;
+        std::istringstream log(ReadFile(dir.Path() / "Quilla.log"));
+        const std::string serverLine = "Is FM server = ";
+        for (std::string line; std::getline(log, line);) {
+            const size_t at = line.find(serverLine);
+            if (at != std::string::npos) {
+                std::string answer = line.substr(at + serverLine.size());
+                if (!answer.empty() && answer.back() == '\r') {
+                    answer.pop_back();
+                }
+                logged.push_back(answer);
+            }
+        }
+        EXPECT_EQ(logged, c.logged);
+    }
 }
 
 // A user who turns the plug-in off and on in FileMaker's preferences: the same process shuts it

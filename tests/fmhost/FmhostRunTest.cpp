@@ -43,13 +43,15 @@ TEST(Fmhost, JsonOutputIsOneObjectALine) {
     const Outcome outcome =
         RunFmhost("--json",
                   "# calls\n\nFake_Echo(\"a¶b\"; 12)\r\n"
-                  "  fake_echo ( \"x\\\"y\" )\nFake_Echo(\"\xFF\")\nFake_Unset\n");
+                  "  fake_echo ( \"x\\\"y\" )\nFake_Echo(\"\xFF\")\nFake_Unset\n"
+                  "Fake_Count(1; 2; 3; 4)\n");
     EXPECT_EQ(outcome.status, 0) << outcome.errors;
     EXPECT_EQ(outcome.out, R"({"startup":51}
 {"call":"Fake_Echo","args":["a\rb","12"],"error":0,"result":"12"}
 {"call":"Fake_Echo","args":["x\"y"],"error":0,"result":"x\"y"}
 {"call":"Fake_Echo","args":["�"],"error":0,"result":"�"}
 {"call":"Fake_Unset","args":[],"error":42,"result":null}
+{"call":"Fake_Count","args":["1","2","3","4"],"error":0,"result":"4"}
 {"shutdown":true}
 )");
     EXPECT_EQ(outcome.errors, "fake: init 51\nfake: shutdown\n");
@@ -61,20 +63,48 @@ TEST(Fmhost, StringsAsksForNameConfigurationAndOptions) {
 }
 
 TEST(Fmhost, RefusedStartupRunsNoCallsButShutsDown) {
-    const Outcome outcome = RunFmhost("--interface-version 56", "Fake_Unset\n");
-    EXPECT_EQ(outcome.status, 3);
-    EXPECT_EQ(outcome.out, "startup: -1\nshutdown\n");
-    EXPECT_EQ(outcome.errors,
-              "fake: init -1\nfmhost: the plug-in refused to start (answer -1)\nfake: shutdown\n");
+    const std::string refusal =
+        "fake: init -1\nfmhost: the plug-in refused to start (answer -1)\nfake: shutdown\n";
+    std::string everyKind;
+    for (const int kind : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 99}) {
+        everyKind += "startup as kind " + std::to_string(kind) + ": -1\nshutdown\n";
+    }
+    const struct {
+        std::string options;
+        int status;
+        std::string out;
+        int refusals;
+    } cases[] = {
+        {"--interface-version 56", 3, "startup: -1\nshutdown\n", 1},
+        // Walking the kinds, each refusal is an answer like any other.
+        {"--interface-version 56 --every-app-kind", 0, everyKind, 12},
+    };
+    for (const auto& c : cases) {
+        const Outcome outcome = RunFmhost(c.options, "Fake_Unset\n");
+        EXPECT_EQ(outcome.status, c.status);
+        EXPECT_EQ(outcome.out, c.out);
+        std::string errors;
+        for (int i = 0; i < c.refusals; ++i) {
+            errors += refusal;
+        }
+        EXPECT_EQ(outcome.errors, errors);
+    }
 }
 
 TEST(Fmhost, AScriptErrorStopsAtItsLineAndStillShutsDown) {
-    const Outcome outcome = RunFmhost("", "Fake_Unset\nFake_Echo(1;2;3)\nFake_Echo(1)\n");
-    EXPECT_EQ(outcome.status, 2);
-    EXPECT_EQ(outcome.out, "startup: 51\nFake_Unset() = (not set) [error 42]\nshutdown\n");
-    EXPECT_EQ(outcome.errors,
-              "fake: init 51\nfmhost: <stdin>:2: Fake_Echo takes 1 to 2 parameters, not 3\n"
-              "fake: shutdown\n");
+    const struct {
+        const char* call;
+        const char* error;
+    } cases[] = {{"Fake_Echo(1;2;3)", "Fake_Echo takes 1 to 2 parameters, not 3"},
+                 {"Fake_Count", "Fake_Count takes 1 or more parameters, not 0"}};
+    for (const auto& c : cases) {
+        const Outcome outcome =
+            RunFmhost("", "Fake_Unset\n" + std::string(c.call) + "\nFake_Echo(1)\n");
+        EXPECT_EQ(outcome.status, 2);
+        EXPECT_EQ(outcome.out, "startup: 51\nFake_Unset() = (not set) [error 42]\nshutdown\n");
+        EXPECT_EQ(outcome.errors, "fake: init 51\nfmhost: <stdin>:2: " + std::string(c.error) +
+                                      "\nfake: shutdown\n");
+    }
 }
 
 }  // namespace

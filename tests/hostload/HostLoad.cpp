@@ -194,6 +194,20 @@ int16_t CallFunction(const char* name, const std::vector<const char*>& args, std
     return error;
 }
 
+// Starts the plug-in as an application of `kind` and returns its answer.
+int64_t Start(CLoadedPlugin& plugin, unsigned kind) {
+    CCallBlock init = plugin.Block(kInit);
+    init.Parm1(kind);
+    init.Parm2(reinterpret_cast<uintptr_t>(kHostVersion));
+    plugin.Send(init, "start-up as kind " + std::to_string(kind));
+    return init.Result();
+}
+
+void ShutDown(CLoadedPlugin& plugin) {
+    CCallBlock shutdown = plugin.Block(kShutdown);
+    plugin.Send(shutdown, "shut-down");
+}
+
 // The text a string request left in a buffer of 64 units, or "(untouched)".
 std::string AskString(CLoadedPlugin& plugin, unsigned id, uint64_t size, bool withBuffer) {
     std::vector<uint16_t> buffer(64, 0xAAAA);
@@ -221,13 +235,27 @@ void Run(const std::string& path) {
         return;
     }
 
-    CCallBlock init = plugin.Block(kInit);
-    init.Parm1(1);  // FileMaker Pro
-    init.Parm2(reinterpret_cast<uintptr_t>(kHostVersion));
-    plugin.Send(init, "start-up");
-    g_Checks.Check(init.Result() == 51,
-                   "start-up answers 51 (" + std::to_string(init.Result()) + ")");
-    g_Checks.Check(FMHost_RegisteredCount() == 6, "six functions registered");
+    const uint32_t callsBefore = FMHost_CheckedCallCount();
+    // Every application kind the host's SDK names, and one it does not: only the desktop
+    // application (the developer edition, FileMaker Pro and a runtime solution) starts it.
+    const struct {
+        unsigned kind;
+        int64_t answer;
+    } kinds[] = {{0, 51}, {1, 51}, {2, 51}, {3, -2},  {4, -2},  {5, -2},  {6, -2},
+                 {7, -2}, {8, -2}, {9, -2}, {11, -2}, {99, -2}, {200, -2}};
+    for (const auto& k : kinds) {
+        const int64_t answer = Start(plugin, k.kind);
+        const uint32_t registered = FMHost_RegisteredCount();
+        g_Checks.Check(answer == k.answer && registered == (k.answer == 51 ? 6u : 0u),
+                       "start-up as kind " + std::to_string(k.kind) + " answers " +
+                           std::to_string(answer) + ", " + std::to_string(registered) +
+                           " functions registered");
+        ShutDown(plugin);
+    }
+
+    const int64_t answer = Start(plugin, 1);  // FileMaker Pro
+    g_Checks.Check(answer == 51 && FMHost_RegisteredCount() == 6,
+                   "start-up as FileMaker Pro again answers " + std::to_string(answer));
 
     const struct {
         unsigned id;
@@ -235,10 +263,14 @@ void Run(const std::string& path) {
         bool withBuffer;
         const char* expected;
     } strings[] = {
-        {128, 64, true, "Tenvale - Paygrove"}, {131, 13, true, "Zkqx1YnYnnn"},
-        {131, 12, true, "(untouched)"},  // too small for the text and its zero
-        {131, 0, true, "(untouched)"},         {131, 64, false, "(untouched)"},
-        {130, 64, true, "(untouched)"},
+        {128, 64, true, "Tenvale - Paygrove"},
+        {131, 12, true, "Zkqx1YnYnnn"},  // exactly the text and its zero
+        {131, 11, true, "(untouched)"},  // one short
+        {131, 0, true, "(untouched)"},
+        {131, 64, false, "(untouched)"},
+        {130, 64, true, ""},  // an id without a text
+        {132, 1, true, ""},
+        {130, 0, true, "(untouched)"},
     };
     for (const auto& s : strings) {
         const std::string text = AskString(plugin, s.id, s.size, s.withBuffer);
@@ -276,9 +308,12 @@ void Run(const std::string& path) {
                        "message " + std::to_string(message) + " leaves the result alone");
     }
 
-    CCallBlock shutdown = plugin.Block(kShutdown);
-    plugin.Send(shutdown, "shut-down");
+    ShutDown(plugin);
     g_Checks.Check(FMHost_RegisteredCount() == 0, "shut-down unregisters every function");
+    // A record of any other version would have stopped the process on the spot.
+    const uint32_t hostCalls = FMHost_CheckedCallCount() - callsBefore;
+    g_Checks.Check(hostCalls > 0, "each of the plug-in's " + std::to_string(hostCalls) +
+                                      " host calls carried an error record of version 1");
 }
 
 }  // namespace

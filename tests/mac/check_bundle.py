@@ -5,8 +5,9 @@ python3 check_bundle.py BUNDLE VERSION
 
 The binary named by the bundle's Info.plist holds both architectures; each is a bundle (MH_BUNDLE)
 for macOS 11.0 and later that loads libSystem, CoreFoundation, CFNetwork and the host's FMWrapper
-only (the C++ runtime is inside), exports FMExternCallProc only, and takes every symbol it does
-not define from one of those four by name. The Info.plist is Kestova's of VERSION.
+only (the C++ runtime is inside), each by the install name and compatibility version the real
+library gives itself, exports FMExternCallProc only, and takes every symbol it does not define
+from one of those four by name. The Info.plist is Kestova's of VERSION.
 """
 
 import pathlib
@@ -17,13 +18,15 @@ import sys
 import check_plist
 
 ARCHITECTURES = ["arm64", "x86_64"]
-# Each library the bundle loads, by its install name and the short name nm gives it.
+# Each library the bundle loads: its install name, the compatibility version the bundle records
+# for it (dyld refuses a library that says less of itself, for one built for macOS before 10.14,
+# as FileMaker 16 to 19.4's FMWrapper are), and the short name nm gives it.
 LIBRARIES = {
-    "/usr/lib/libSystem.B.dylib": "libSystem",
+    "/usr/lib/libSystem.B.dylib": ("1.0.0", "libSystem"),
     "/System/Library/Frameworks/CoreFoundation.framework/Versions/A/CoreFoundation":
-        "CoreFoundation",
-    "/System/Library/Frameworks/CFNetwork.framework/Versions/A/CFNetwork": "CFNetwork",
-    "@executable_path/../Frameworks/FMWrapper.framework/Versions/A/FMWrapper": "FMWrapper",
+        ("150.0.0", "CoreFoundation"),
+    "/System/Library/Frameworks/CFNetwork.framework/Versions/A/CFNetwork": ("1.0.0", "CFNetwork"),
+    "@rpath/FMWrapper.framework/Versions/A/FMWrapper": ("0.0.0", "FMWrapper"),
 }
 DYLIB_COMMANDS = ("LC_LOAD_DYLIB", "LC_LOAD_WEAK_DYLIB", "LC_REEXPORT_DYLIB",
                   "LC_LAZY_LOAD_DYLIB", "LC_LOAD_UPWARD_DYLIB")
@@ -39,14 +42,15 @@ def file_type(binary, arch):
 
 
 def load_commands(binary, arch):
-    """(cmd, {field: value}) for each load command."""
+    """(cmd, {field: value}) for each load command; a field's name may be two words ("current
+    version")."""
     commands = []
     for line in run("llvm-otool-14", "-l", "-arch", arch, binary).splitlines():
-        fields = line.split(None, 1)
-        if fields and fields[0] == "cmd":
-            commands.append((fields[1], {}))
-        elif len(fields) == 2 and commands:
-            commands[-1][1][fields[0]] = fields[1]
+        field = re.match(r"^\s*((?:current|compatibility) version|\S+)\s+(.*)$", line)
+        if field and field.group(1) == "cmd":
+            commands.append((field.group(2), {}))
+        elif field and commands:
+            commands[-1][1][field.group(1)] = field.group(2)
     return commands
 
 
@@ -56,7 +60,9 @@ def minimum_macos(binary, arch):
 
 
 def libraries(binary, arch):
-    return sorted(re.sub(r" \(offset \d+\)$", "", fields["name"])
+    """(install name, compatibility version) of each library loaded."""
+    return sorted((re.sub(r" \(offset \d+\)$", "", fields["name"]),
+                   fields.get("compatibility version"))
                   for cmd, fields in load_commands(binary, arch) if cmd in DYLIB_COMMANDS)
 
 
@@ -68,14 +74,15 @@ def exports(binary, arch):
 def unbound(binary, arch):
     """Undefined symbols not taken by name from one of the four libraries."""
     lines = run("llvm-nm-14", "-m", "-u", "--arch", arch, binary).splitlines()
-    bound = re.compile(r"\(from (%s)\)$" % "|".join(LIBRARIES.values()))
+    bound = re.compile(r"\(from (%s)\)$" % "|".join(short for _, short in LIBRARIES.values()))
     return [line.strip() for line in lines if not bound.search(line)]
 
 
 CHECKS = [
     ("file type", file_type, "BUNDLE"),
     ("platform and oldest macOS", minimum_macos, [("macos", "11.0")]),
-    ("libraries loaded", libraries, sorted(LIBRARIES)),
+    ("libraries loaded", libraries,
+     sorted((name, version) for name, (version, _) in LIBRARIES.items())),
     ("exports", exports, ["_FMExternCallProc"]),
     ("undefined symbols from elsewhere", unbound, []),
 ]

@@ -248,7 +248,9 @@ TEST_F(PluginMain, StartUpAnswers) {
         intptr_t answer;
     } cases[] = {{57, kFMXT_Developer, 51}, {50, kFMXT_Pro, 51},     {49, kFMXT_Pro, -1},
                  {-3, kFMXT_Pro, -1},       {57, kFMXT_Runtime, 51}, {57, kFMXT_Server, -2},
-                 {57, kFMXT_Web, -2},       {57, kFMXT_Mobile, -2},  {57, 6, 51}};
+                 {57, kFMXT_Web, -2},       {57, kFMXT_Mobile, -2},  {57, kFMXT_XDBC, -2},
+                 {57, kFMXT_SASE, -2},      {57, kFMXT_Tool, -2},    {57, 200, -2},
+                 {49, kFMXT_SASE, -1}};
     for (const auto& c : cases) {
         FMHost_ClearRegistrations();
         EXPECT_EQ(static_cast<intptr_t>(Call(kFMXT_Init, c.version, c.kind).result), c.answer)
@@ -300,10 +302,12 @@ TEST_F(PluginMain, StringRequestsAndOtherMessages) {
     EXPECT_EQ(StringRequest(128, 128), "Tenvale - Paygrove");
     EXPECT_EQ(StringRequest(129, 128),
               "Allows you to authorize credit cards securely, quickly and easily.");
-    EXPECT_EQ(StringRequest(131, 13), "Zkqx1YnYnnn");
-    EXPECT_EQ(StringRequest(131, 12), "(untouched)");
-    EXPECT_EQ(StringRequest(130, 128), "(untouched)");
-    EXPECT_EQ(StringRequest(132, 128), "(untouched)");
+    EXPECT_EQ(StringRequest(131, 12), "Zkqx1YnYnnn");
+    EXPECT_EQ(StringRequest(131, 11), "(untouched)");
+    EXPECT_EQ(StringRequest(130, 128), "");
+    EXPECT_EQ(StringRequest(132, 128), "");
+    EXPECT_EQ(StringRequest(132, 1), "");
+    EXPECT_EQ(StringRequest(132, 0), "(untouched)");
     EXPECT_EQ(StringRequest(128, 0), "(untouched)");
     EXPECT_EQ(StringRequest(128, 1), "(untouched)");
     for (const uint8_t message : {1, 2, 3, 5, 6, 8, 9, 200}) {

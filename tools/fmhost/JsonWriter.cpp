@@ -36,8 +36,9 @@ std::string JsonString(std::string_view utf8) {
     return json + "\"";
 }
 
-std::string JsonStartup(intptr_t answer) {
-    return "{\"startup\":" + std::to_string(answer) + "}";
+std::string JsonStartup(intptr_t answer, std::optional<int> kind) {
+    return "{\"startup\":" + std::to_string(answer) +
+           (kind ? ",\"kind\":" + std::to_string(*kind) : std::string()) + "}";
 }
 
 std::string JsonCall(std::string_view function, const std::vector<std::string>& args, int32_t error,

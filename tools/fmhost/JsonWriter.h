@@ -14,7 +14,8 @@ namespace fmhost {
 // characters as \u00XX, everything else passed through.
 std::string JsonString(std::string_view utf8);
 
-std::string JsonStartup(intptr_t answer);
+// The start-up answer, and the application kind the plug-in was started as when one is given.
+std::string JsonStartup(intptr_t answer, std::optional<int> kind = std::nullopt);
 // A call's line; a result that the function left unset is null.
 std::string JsonCall(std::string_view function, const std::vector<std::string>& args, int32_t error,
                      const std::optional<std::string>& result);

@@ -37,7 +37,12 @@ constexpr FMX_UnusedId kUnusedId = -1;
 constexpr uint8_t kStringIds[] = {kFMXT_NameStr, kFMXT_AppConfigStr, kFMXT_OptionsStr};
 constexpr const char* kUsage =
     "usage: fmhost [--plugin PATH] [--interface-version N] [--app-kind N] [--json] [--strings] "
-    "[--off-and-on] [SCRIPT]";
+    "[--every-app-kind] [--off-and-on] [SCRIPT]";
+
+// The application kinds the host's SDK names, which --every-app-kind starts the plug-in as.
+constexpr uint8_t kAppKinds[] = {kFMXT_Developer, kFMXT_Pro,    kFMXT_Runtime, kFMXT_Server,
+                                 kFMXT_Web,       kFMXT_Mobile, kFMXT_XDBC,    kFMXT_SASE,
+                                 kFMXT_IWP,       kFMXT_FMDAPI, kFMXT_OData,   kFMXT_Tool};
 
 // Ends the run with exit status 2; what() is the line for standard error.
 class Failure : public std::runtime_error {
@@ -56,6 +61,7 @@ struct Options {
     bool json = false;
     bool strings = false;
     bool offAndOn = false;
+    bool everyAppKind = false;
 };
 
 template <typename Int>
@@ -95,6 +101,8 @@ Options ParseOptions(int argc, char** argv) {
             options.strings = true;
         } else if (arg == "--off-and-on") {
             options.offAndOn = true;
+        } else if (arg == "--every-app-kind") {
+            options.everyAppKind = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             throw Failure("unknown option " + arg + "; " + kUsage);
         } else if (options.script) {
@@ -190,10 +198,18 @@ private:
 
 class Output {
 public:
-    explicit Output(bool json) : json_(json) {}
+    // With `namingKinds`, each start-up line names the application kind the plug-in was started as.
+    Output(bool json, bool namingKinds) : json_(json), namingKinds_(namingKinds) {}
 
-    void Startup(intptr_t answer) {
-        Line(json_ ? fmhost::JsonStartup(answer) : "startup: " + std::to_string(answer));
+    void Startup(intptr_t answer, uint8_t kind) {
+        const std::optional<int> named =
+            namingKinds_ ? std::optional<int>(kind) : std::optional<int>();
+        if (json_) {
+            Line(fmhost::JsonStartup(answer, named));
+        } else {
+            Line("startup" + (named ? " as kind " + std::to_string(*named) : std::string()) + ": " +
+                 std::to_string(answer));
+        }
     }
 
     void StringAnswer(int id, const std::string& text) {
@@ -225,6 +241,7 @@ private:
     }
 
     bool json_;
+    bool namingKinds_;
 };
 
 struct DataVectDeleter {
@@ -255,7 +272,14 @@ std::optional<std::string> ResultText(const FMX_Data* result) {
     return text;
 }
 
+bool TakesArgumentCount(const FMHost_Registration& row, long count) {
+    return count >= row.minArgs && (row.maxArgs == kFMHost_AnyNumberOfArgs || count <= row.maxArgs);
+}
+
 std::string ArgumentRange(const FMHost_Registration& row) {
+    if (row.maxArgs == kFMHost_AnyNumberOfArgs) {
+        return std::to_string(row.minArgs) + " or more";
+    }
     return row.minArgs == row.maxArgs
                ? std::to_string(row.minArgs)
                : std::to_string(row.minArgs) + " to " + std::to_string(row.maxArgs);
@@ -268,7 +292,7 @@ std::optional<std::string> RunCall(const fmhost::ScriptLine& call, Output& out) 
         return "unknown function " + call.function;
     }
     const long count = static_cast<long>(call.args.size());
-    if (count < row.minArgs || count > row.maxArgs) {
+    if (!TakesArgumentCount(row, count)) {
         return std::string(row.name) + " takes " + ArgumentRange(row) + " parameters, not " +
                std::to_string(count);
     }
@@ -325,14 +349,15 @@ void AskStrings(Plugin& plugin, Output& out) {
     }
 }
 
-// One session of the plug-in, from start-up to shut-down; returns fmhost's exit status.
-int RunSession(const Options& options, const std::optional<Script>& script, Plugin& plugin,
-               Output& out) {
-    const intptr_t answer = plugin.Start(options.appKind);
+// One session of the plug-in, from start-up as an application of `kind` to shut-down; returns
+// fmhost's exit status.
+int RunSession(const Options& options, uint8_t kind, const std::optional<Script>& script,
+               Plugin& plugin, Output& out) {
+    const intptr_t answer = plugin.Start(kind);
     int status = 0;
     // Whatever goes wrong once the plug-in runs, it still gets its shut-down message.
     try {
-        out.Startup(answer);
+        out.Startup(answer, kind);
         if (answer != kInitAccepted) {
             Complain("the plug-in refused to start (answer " + std::to_string(answer) + ")");
             status = kExitRefused;
@@ -353,6 +378,17 @@ int RunSession(const Options& options, const std::optional<Script>& script, Plug
     return status;
 }
 
+int RunAsKind(const Options& options, uint8_t kind, const std::optional<Script>& script,
+              Plugin& plugin, Output& out) {
+    const int status = RunSession(options, kind, script, plugin, out);
+    // As a user who turns the plug-in off and on in FileMaker's preferences: the same process
+    // starts it again.
+    if (status != 0 || !options.offAndOn) {
+        return status;
+    }
+    return RunSession(options, kind, script, plugin, out);
+}
+
 int Run(int argc, char** argv) {
     const Options options = ParseOptions(argc, argv);
     std::optional<Script> script;
@@ -360,14 +396,18 @@ int Run(int argc, char** argv) {
         script.emplace(options.script);
     }
     Plugin plugin(options.plugin, options.interfaceVersion);
-    Output out(options.json);
-    const int status = RunSession(options, script, plugin, out);
-    // As a user who turns the plug-in off and on in FileMaker's preferences: the same process
-    // starts it again.
-    if (status != 0 || !options.offAndOn) {
-        return status;
+    Output out(options.json, options.everyAppKind);
+    if (!options.everyAppKind) {
+        return RunAsKind(options, options.appKind, script, plugin, out);
     }
-    return RunSession(options, script, plugin, out);
+    for (const uint8_t kind : kAppKinds) {
+        const int status = RunAsKind(options, kind, script, plugin, out);
+        // Walking the kinds, a refusal is an answer like any other.
+        if (status != 0 && status != kExitRefused) {
+            return status;
+        }
+    }
+    return 0;
 }
 
 }  // namespace

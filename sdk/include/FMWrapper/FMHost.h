@@ -14,6 +14,9 @@
 extern "C" {
 #endif
 
+/* A registration's maxArgs that takes any number of parameters from minArgs on. */
+enum { kFMHost_AnyNumberOfArgs = -1 };
+
 /* One row of the register table that FM_ExprEnv_RegisterExternalFunction fills. */
 typedef struct FMHost_Registration {
     char pluginId[5]; /* the four characters of the plug-in identifier and a zero */
@@ -61,6 +64,11 @@ FMX_API size_t FMHost_Data_GetText(const FMX_Data* data, char* buffer, size_t si
 FMX_API const FMX_Locale* FMHost_Data_Locale(const FMX_Data* data);
 /* The locale of member `position` of a parameter vector. */
 FMX_API const FMX_Locale* FMHost_DataVect_LocaleAt(const FMX_DataVect* vect, uint32_t position);
+
+/* Number of FM_ calls made so far. Each carried an error record of kFMX_ExceptVersion and every
+ * object the host takes by reference: any other call stops the process with a line on standard
+ * error, since FileMaker's own library would not survive it. */
+FMX_API uint32_t FMHost_CheckedCallCount(void);
 
 /* Number of host objects (texts, locales, four-character codes) alive now; lets tests see that a
  * plug-in releases what it creates. Only objects made through FM_..._Constructor count; deleting

@@ -7,6 +7,9 @@
  * every build of the plug-in compiles against them. They keep to what a plug-in needs, so the
  * host's own library (FileMaker's FMWrapper) replaces our stand-in without touching the
  * plug-in's sources.
+ *
+ * The host takes every object argument (the object an operation works on, and the four-character
+ * codes, texts, locales and data it reads) by reference: a null pointer there crashes FileMaker.
  */
 #ifndef FMWRAPPER_FMWRAPPER_H
 #define FMWRAPPER_FMWRAPPER_H
@@ -49,13 +52,23 @@ typedef int16_t FMX_UnusedId;
 typedef int32_t FMX_UnusedId;
 #endif
 
-/* The trailing error record of every operation: m_code is 0 after success. */
+enum { kFMX_ErrNone = 0, kFMX_ErrOutOfMemory = 1, kFMX_ErrUnknown = 2 };
+
+/* The version of the error record the host's SDK hands its library: the SDK's record makes itself
+ * version 1, and what the host does with any other is not published. */
+enum { kFMX_ExceptVersion = 1 };
+
+/* The trailing error record of every operation: m_code is 0 after success. In C++ a record made
+ * without values ({} included) is version 1, as the SDK's own is. */
 typedef struct FMX_Except {
+#ifdef __cplusplus
+    int32_t m_vers = kFMX_ExceptVersion;
+    int32_t m_code = kFMX_ErrNone;
+#else
     int32_t m_vers;
     int32_t m_code;
+#endif
 } FMX_Except;
-
-enum { kFMX_ErrNone = 0, kFMX_ErrOutOfMemory = 1, kFMX_ErrUnknown = 2 };
 
 /* Text encodings of FM_Text_Assign and FM_Text_GetBytes. Native is UTF-8 on Linux. */
 enum { kFMX_EncodingNative = 0, kFMX_EncodingUTF8 = 1 };
@@ -95,17 +108,21 @@ enum {
     kFMXT_HelpURLStr = 132
 };
 
-/* Application kinds of kFMXT_Init (parm1). */
+/* Application kinds of kFMXT_Init (parm1): the desktop application is 0 to 2; every other kind is
+ * a process of FileMaker Server, FileMaker Go or a tool. */
 enum {
-    kFMXT_Developer = 0,
+    kFMXT_Developer = 0, /* FileMaker Pro Advanced, the developer edition */
     kFMXT_Pro = 1,
-    kFMXT_Runtime = 2,
+    kFMXT_Runtime = 2, /* a runtime solution */
     kFMXT_Server = 3,
-    kFMXT_Web = 4,
+    kFMXT_Web = 4, /* web publishing */
     kFMXT_Mobile = 5,
     kFMXT_XDBC = 6,
-    kFMXT_SASE = 7, /* server scripting */
-    kFMXT_IWP = 8
+    kFMXT_SASE = 7,   /* the server's script engine */
+    kFMXT_IWP = 8,    /* Instant Web Publishing */
+    kFMXT_FMDAPI = 9, /* the Data API */
+    kFMXT_OData = 11,
+    kFMXT_Tool = 99 /* a command-line tool */
 };
 
 struct FMX_ExternCallStruct;
@@ -219,8 +236,9 @@ FMX_API FMX_ErrorCode FM_Data_SetAsText(FMX_Data* data, const FMX_Text* text,
                                         const FMX_Locale* locale, int32_t dataType, FMX_Except* x);
 
 /* Both return 0 on success. Registering a plug-in id and function id again replaces the earlier
- * registration; an empty name or minArgs outside 0..maxArgs is kFMX_ErrUnknown. Unregistering a
- * function that is not registered returns kFMX_ErrUnknown but leaves x clear. */
+ * registration; a maxArgs of -1 takes any number of parameters from minArgs on; an empty name or
+ * minArgs outside 0..maxArgs is kFMX_ErrUnknown. Unregistering a function that is not registered
+ * returns kFMX_ErrUnknown but leaves x clear. */
 FMX_API FMX_ErrorCode FM_ExprEnv_RegisterExternalFunction(
     const FMX_QuadChar* pluginId, int16_t functionId, const FMX_Text* name,
     const FMX_Text* prototype, int16_t minArgs, int16_t maxArgs, uint32_t compatibleFlags,
