@@ -85,6 +85,8 @@ void ApplySystemProxy(CFReadStreamRef stream, CFURLRef url, Log& log) {
 class CCFNetworkBackend : public IHttpBackend {
 public:
     CCFNetworkBackend() : m_Mode(MakeString(kRunLoopMode)) {}
+    // The stream holds this backend as its client's context until the client is removed.
+    ~CCFNetworkBackend() override { CCFNetworkBackend::Close(); }
 
     bool Prepare(const SWireRequest& request, Log& log) override;
     EExchangeFailure Send() override;
