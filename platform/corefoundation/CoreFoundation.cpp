@@ -1,6 +1,7 @@
-// The stand-in's objects: each is reference counted the CoreFoundation way and freed by the last
-// CFRelease. The HTTP stream runs libcurl on a worker thread that feeds a bounded buffer, so a
-// read returns what has arrived so far, as a socket-backed stream does.
+// The stand-in's strings, URLs, data, messages and HTTP stream. The HTTP stream runs libcurl on a
+// worker thread that feeds a bounded buffer, so a read returns what has arrived so far, as a
+// socket-backed stream does, and tells its client of what happened while a run loop it is
+// scheduled on runs in its mode.
 #include <CFNetwork/CFNetwork.h>
 #include <CoreFoundation/CoreFoundation.h>
 #include <curl/curl.h>
@@ -20,32 +21,14 @@
 #include <utility>
 #include <vector>
 
+#include "Objects.h"
+#include "Record.h"
+#include "Slack.h"
 #include "curl/CurlRequest.h"
 #include "util/Text.h"
 
 // The stand-in implements the calls Apple has deprecated, as well as declaring them so.
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-
-struct CFRuntimeBase {
-    explicit CFRuntimeBase(bool immortal = false) : m_Immortal(immortal) {}
-    virtual ~CFRuntimeBase() = default;
-    CFRuntimeBase(const CFRuntimeBase&) = delete;
-    CFRuntimeBase& operator=(const CFRuntimeBase&) = delete;
-
-    std::atomic<long> m_References{1};
-    const bool m_Immortal;
-};
-
-struct __CFString : CFRuntimeBase {
-    explicit __CFString(std::string text, bool immortal = false)
-        : CFRuntimeBase(immortal), m_Text(std::move(text)) {}
-    const std::string m_Text;
-};
-
-struct __CFURL : CFRuntimeBase {
-    explicit __CFURL(std::string text) : m_Text(std::move(text)) {}
-    const std::string m_Text;
-};
 
 struct __CFData : CFRuntimeBase {
     explicit __CFData(std::string bytes) : m_Bytes(std::move(bytes)) {}
@@ -72,6 +55,7 @@ namespace {
 const __CFString kVersion10("HTTP/1.0", true);
 const __CFString kVersion11("HTTP/1.1", true);
 const __CFString kResponseHeader("kCFStreamPropertyHTTPResponseHeader", true);
+const __CFString kHttpProxy("kCFStreamPropertyHTTPProxy", true);
 
 // What one stream may hold unread: enough for a gateway's answer to arrive in a few reads, small
 // enough that a reader that stops reading stops the transfer.
@@ -122,32 +106,55 @@ std::mutex& StreamLock() {
 
 }  // namespace
 
+// A client as CFReadStreamSetClient registers it.
+struct SStreamClient {
+    CFOptionFlags events = kCFStreamEventNone;
+    CFReadStreamClientCallBack callBack = nullptr;
+    CFStreamClientContext context{};
+};
+
 struct __CFReadStream : CFRuntimeBase {
     explicit __CFReadStream(const __CFHTTPMessage& request)
         : m_Method(request.m_Method),
           m_Url(request.m_Url),
           m_Version(request.m_Version),
           m_Fields(request.m_Fields),
-          m_Body(request.m_Body) {}
+          m_Body(request.m_Body),
+          m_Slack(SlackFromEnvironment()) {}
     ~__CFReadStream() override {
         Stop();
-        std::lock_guard<std::mutex> lock(StreamLock());
-        Unschedule();
+        SStreamClient client;
+        {
+            std::lock_guard<std::mutex> lock(StreamLock());
+            Unschedule();
+            std::swap(client, m_Client);
+        }
+        ReleaseInfo(client);
     }
 
     bool Open();
     CFIndex Read(UInt8* buffer, CFIndex length);
     void Stop();
+    // Stops the transfer without waiting for it to end: the worker keeps the stream until it has.
+    void Abandon();
     CFStreamStatus Status() const;
     // Tells whoever waits that the stream has news: a reader, and the run loop it is scheduled on.
     void Notify();
+    // The events the stream's state calls for, as CFStream signals them: bytes to read while
+    // there are any, then the end or the failure, once.
+    void SignalState();
     void Unschedule();
+    static void ReleaseInfo(const SStreamClient& client);
 
     const std::string m_Method;
     const std::string m_Url;
     const std::string m_Version;
     const HeaderFields m_Fields;
     const std::string m_Body;
+    // Taken when the stream is made, so that its worker never reads the environment.
+    const unsigned m_Slack;
+    // The proxy the transfer goes through, "host:port"; empty for none.
+    std::string m_Proxy;
 
     // All below under StreamLock().
     std::condition_variable m_Changed;
@@ -166,6 +173,10 @@ struct __CFReadStream : CFRuntimeBase {
     __CFRunLoop* m_RunLoop = nullptr;
     // News the run loop has not yet handled as a source.
     bool m_Signalled = false;
+    SStreamClient m_Client;
+    // The client's events the run loop has yet to tell it of.
+    CFOptionFlags m_EventsToSignal = kCFStreamEventNone;
+    bool m_FinalSignalled = false;
     std::thread m_Worker;
 
 private:
@@ -192,6 +203,9 @@ bool __CFReadStream::Open() {
     curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, &__CFReadStream::OnProgress);
     curl_easy_setopt(handle, CURLOPT_XFERINFODATA, this);
     curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
+    if (!m_Proxy.empty()) {
+        curl_easy_setopt(handle, CURLOPT_PROXY, ("http://" + m_Proxy).c_str());
+    }
     m_Opened = true;
     m_Worker = std::thread(&__CFReadStream::Run, this, std::move(curl), std::move(list));
     return true;
@@ -203,7 +217,7 @@ void __CFReadStream::Run(CurlEasy curl, CurlSlist /*headers*/) {
     std::lock_guard<std::mutex> lock(StreamLock());
     m_Result = result;
     m_Done = true;
-    Notify();
+    SignalState();
 }
 
 void __CFReadStream::Notify() {
@@ -211,6 +225,32 @@ void __CFReadStream::Notify() {
     if (m_RunLoop != nullptr) {
         m_Signalled = true;
         m_RunLoop->m_Wake.notify_all();
+    }
+}
+
+void __CFReadStream::SignalState() {
+    CFOptionFlags event = kCFStreamEventNone;
+    switch (Status()) {
+        case kCFStreamStatusOpen:
+            event = m_Pending.empty() ? kCFStreamEventNone : kCFStreamEventHasBytesAvailable;
+            break;
+        case kCFStreamStatusAtEnd:
+            event = m_FinalSignalled ? kCFStreamEventNone : kCFStreamEventEndEncountered;
+            break;
+        case kCFStreamStatusError:
+            event = m_FinalSignalled ? kCFStreamEventNone : kCFStreamEventErrorOccurred;
+            break;
+        default:
+            break;
+    }
+    m_FinalSignalled |= (event & (kCFStreamEventEndEncountered | kCFStreamEventErrorOccurred)) != 0;
+    m_EventsToSignal |= event & m_Client.events;
+    Notify();
+}
+
+void __CFReadStream::ReleaseInfo(const SStreamClient& client) {
+    if (client.context.release != nullptr && client.context.info != nullptr) {
+        client.context.release(client.context.info);
     }
 }
 
@@ -233,10 +273,14 @@ CFStreamStatus __CFReadStream::Status() const {
     if (!m_Opened) {
         return kCFStreamStatusNotOpen;
     }
+    const bool failed = m_Done && m_Result != CURLE_OK;
+    if ((m_Slack & kSlackErrorDropsBytes) != 0 && failed) {
+        return kCFStreamStatusError;
+    }
     if (!m_Pending.empty() || !m_Done) {
         return kCFStreamStatusOpen;
     }
-    return m_Result == CURLE_OK ? kCFStreamStatusAtEnd : kCFStreamStatusError;
+    return failed ? kCFStreamStatusError : kCFStreamStatusAtEnd;
 }
 
 size_t __CFReadStream::OnHeader(char* data, size_t size, size_t count, void* object) {
@@ -290,7 +334,7 @@ size_t __CFReadStream::OnBody(char* data, size_t size, size_t count, void* objec
         const size_t room = std::min(kBufferBytes - stream->m_Pending.size(), total - taken);
         stream->m_Pending.append(data + taken, room);
         taken += room;
-        stream->Notify();
+        stream->SignalState();
     }
     return total;
 }
@@ -309,13 +353,19 @@ CFIndex __CFReadStream::Read(UInt8* buffer, CFIndex length) {
     // A stream blocks its reader until something arrives, scheduled on a run loop or not.
     m_Changed.wait(lock, [this] { return m_Done || !m_Pending.empty(); });
     m_HeaderParsed = true;
+    // A read takes back the news of bytes: what is left, if anything, is told of anew.
+    m_EventsToSignal &= ~static_cast<CFOptionFlags>(kCFStreamEventHasBytesAvailable);
+    if (Status() == kCFStreamStatusError) {
+        m_Pending.clear();
+    }
     if (!m_Pending.empty()) {
         const size_t count = std::min(m_Pending.size(), static_cast<size_t>(length));
         std::memcpy(buffer, m_Pending.data(), count);
         m_Pending.erase(0, count);
-        m_Changed.notify_all();
+        SignalState();
         return static_cast<CFIndex>(count);
     }
+    SignalState();
     if (m_Result != CURLE_OK) {
         m_Error = StreamError(m_Result);
         return -1;
@@ -334,12 +384,74 @@ void __CFReadStream::Stop() {
     }
 }
 
+namespace {
+
+// The workers of streams closed before their work had ended. Each keeps a reference to its stream
+// until it has ended; those still running when the stand-in is unloaded are waited for then.
+class CLingeringWorkers {
+public:
+    // Made after libcurl's process-wide state, and so gone before it.
+    CLingeringWorkers() { EnsureCurlGlobal(); }
+    ~CLingeringWorkers() {
+        for (SWorker& worker : m_Workers) {
+            End(worker);
+        }
+    }
+    CLingeringWorkers(const CLingeringWorkers&) = delete;
+    CLingeringWorkers& operator=(const CLingeringWorkers&) = delete;
+
+    void Adopt(std::thread thread, __CFReadStream* stream) {
+        std::lock_guard<std::mutex> lock(m_Lock);
+        const auto ended = std::partition(m_Workers.begin(), m_Workers.end(), [](SWorker& w) {
+            std::lock_guard<std::mutex> streamLock(StreamLock());
+            return !w.stream->m_Done;
+        });
+        std::for_each(ended, m_Workers.end(), &CLingeringWorkers::End);
+        m_Workers.erase(ended, m_Workers.end());
+        CFRetain(stream);
+        m_Workers.push_back({std::move(thread), stream});
+    }
+
+private:
+    struct SWorker {
+        std::thread thread;
+        __CFReadStream* stream;
+    };
+
+    static void End(SWorker& worker) {
+        worker.thread.join();
+        CFRelease(worker.stream);
+    }
+
+    std::mutex m_Lock;
+    std::vector<SWorker> m_Workers;
+};
+
+CLingeringWorkers& LingeringWorkers() {
+    static CLingeringWorkers workers;
+    return workers;
+}
+
+}  // namespace
+
+void __CFReadStream::Abandon() {
+    {
+        std::lock_guard<std::mutex> lock(StreamLock());
+        m_Cancelled = true;
+        m_Changed.notify_all();
+    }
+    if (m_Worker.joinable()) {
+        LingeringWorkers().Adopt(std::move(m_Worker), this);
+    }
+}
+
 extern "C" {
 
 const CFAllocatorRef kCFAllocatorDefault = nullptr;
 const CFStringRef kCFHTTPVersion1_0 = &kVersion10;
 const CFStringRef kCFHTTPVersion1_1 = &kVersion11;
 const CFStringRef kCFStreamPropertyHTTPResponseHeader = &kResponseHeader;
+const CFStringRef kCFStreamPropertyHTTPProxy = &kHttpProxy;
 
 void CFRelease(CFTypeRef object) {
     const CFRuntimeBase* base = static_cast<const CFRuntimeBase*>(object);
@@ -357,16 +469,27 @@ CFTypeRef CFRetain(CFTypeRef object) {
     return object;
 }
 
+Boolean CFEqual(CFTypeRef cf1, CFTypeRef cf2) {
+    const auto* text1 = dynamic_cast<const __CFString*>(static_cast<const CFRuntimeBase*>(cf1));
+    const auto* text2 = dynamic_cast<const __CFString*>(static_cast<const CFRuntimeBase*>(cf2));
+    if (text1 != nullptr && text2 != nullptr) {
+        return text1->m_Text == text2->m_Text;
+    }
+    return cf1 == cf2;
+}
+
 CFStringRef CFStringCreateWithCString(CFAllocatorRef, const char* text, CFStringEncoding encoding) {
     if (text == nullptr) {
         return nullptr;
     }
+    // Mac Roman maps all 256 bytes, and under its switch the stand-in keeps each as it is. By
+    // default it refuses the upper half, whose bytes stand for other code points there, so that a
+    // text that is not ASCII shows rather than passing as something it is not.
+    const bool everyByte = (SlackFromEnvironment() & kSlackMacRomanEveryByte) != 0;
     std::string converted;
     for (const char* c = text; *c != '\0'; ++c) {
         const auto byte = static_cast<unsigned char>(*c);
-        // Mac Roman's upper half maps to other code points; the gateway texts are ASCII, so an
-        // upper-half byte is refused rather than mistranslated.
-        if (byte >= 0x80 && encoding != kCFStringEncodingUTF8) {
+        if (byte >= 0x80 && encoding != kCFStringEncodingUTF8 && !everyByte) {
             return nullptr;
         }
         converted.push_back(*c);
@@ -527,7 +650,9 @@ CFStreamStatus CFReadStreamGetStatus(CFReadStreamRef stream) {
 Boolean CFReadStreamHasBytesAvailable(CFReadStreamRef stream) {
     std::lock_guard<std::mutex> lock(StreamLock());
     if (stream->m_Closed || stream->m_Pending.empty()) {
-        return false;
+        // CFStream answers TRUE for an open stream that cannot tell without reading.
+        return (stream->m_Slack & kSlackHasBytesGuess) != 0 &&
+               stream->Status() == kCFStreamStatusOpen;
     }
     stream->m_HeaderParsed = true;
     return true;
@@ -556,6 +681,47 @@ CFTypeRef CFReadStreamCopyProperty(CFReadStreamRef stream, CFStreamPropertyKey p
     return static_cast<const CFRuntimeBase*>(response);
 }
 
+Boolean CFReadStreamSetProperty(CFReadStreamRef stream, CFStreamPropertyKey propertyName,
+                                CFTypeRef propertyValue) {
+    const auto* settings =
+        dynamic_cast<const __CFDictionary*>(static_cast<const CFRuntimeBase*>(propertyValue));
+    std::lock_guard<std::mutex> lock(StreamLock());
+    // The proxy is the stream's until it opens; the settings name it for the URL's scheme.
+    if (propertyName != kCFStreamPropertyHTTPProxy || settings == nullptr || stream->m_Opened) {
+        return false;
+    }
+    const std::string scheme = StartsWithNoCase(stream->m_Url, "https:") ? "HTTPS" : "HTTP";
+    const std::string host = settings->Text(scheme + "Proxy");
+    stream->m_Proxy =
+        host.empty() ? "" : host + ":" + std::to_string(settings->Number(scheme + "Port"));
+    RecordCall("CFReadStreamSetProperty kCFStreamPropertyHTTPProxy " + stream->m_Proxy);
+    return true;
+}
+
+Boolean CFReadStreamSetClient(CFReadStreamRef stream, CFOptionFlags streamEvents,
+                              CFReadStreamClientCallBack clientCB,
+                              CFStreamClientContext* clientContext) {
+    SStreamClient client;
+    // A null context removes the client, as CFStream has it; so does a null call-back, which
+    // could not be called.
+    if (clientContext != nullptr && clientCB != nullptr) {
+        client = {streamEvents, clientCB, *clientContext};
+        if (client.context.retain != nullptr && client.context.info != nullptr) {
+            client.context.info = client.context.retain(client.context.info);
+        }
+    }
+    {
+        std::lock_guard<std::mutex> lock(StreamLock());
+        std::swap(client, stream->m_Client);
+        stream->m_EventsToSignal &= stream->m_Client.events;
+        if (stream->m_Opened) {
+            stream->SignalState();
+        }
+    }
+    __CFReadStream::ReleaseInfo(client);
+    return true;
+}
+
 void CFReadStreamScheduleWithRunLoop(CFReadStreamRef stream, CFRunLoopRef runLoop,
                                      CFRunLoopMode runLoopMode) {
     std::lock_guard<std::mutex> lock(StreamLock());
@@ -575,10 +741,46 @@ void CFReadStreamUnscheduleFromRunLoop(CFReadStreamRef stream, CFRunLoopRef runL
 }
 
 void CFReadStreamClose(CFReadStreamRef stream) {
-    stream->Stop();
+    if ((stream->m_Slack & kSlackCloseReturnsEarly) != 0) {
+        stream->Abandon();
+    } else {
+        stream->Stop();
+    }
     std::lock_guard<std::mutex> lock(StreamLock());
     stream->m_Closed = true;
+    // A closed stream tells its client nothing more.
+    stream->m_EventsToSignal = kCFStreamEventNone;
 }
+
+}  // extern "C"
+
+namespace {
+
+// Calls the stream's client for each event it has yet to be told of, in CFStream's order, with the
+// lock let go: the client reads from the stream, or lets it go, in its call-back.
+void TellClient(__CFReadStream& stream, std::unique_lock<std::mutex>& lock) {
+    const CFOptionFlags events = std::exchange(stream.m_EventsToSignal, kCFStreamEventNone);
+    if (events == kCFStreamEventNone) {
+        return;
+    }
+    CFRetain(&stream);
+    for (CFOptionFlags event = 1; event <= events; event <<= 1) {
+        const SStreamClient client = stream.m_Client;
+        if ((events & event) == 0 || (client.events & event) == 0 || stream.m_Closed) {
+            continue;
+        }
+        lock.unlock();
+        client.callBack(&stream, event, client.context.info);
+        lock.lock();
+    }
+    lock.unlock();
+    CFRelease(&stream);
+    lock.lock();
+}
+
+}  // namespace
+
+extern "C" {
 
 CFRunLoopRef CFRunLoopGetCurrent(void) {
     static thread_local __CFRunLoop loop;
@@ -604,8 +806,10 @@ CFRunLoopRunResult CFRunLoopRunInMode(CFRunLoopMode mode, CFTimeInterval seconds
             return inMode(source) && source.first->m_Signalled;
         });
         if (ready != sources.end()) {
-            ready->first->m_Signalled = false;
-            ready->first->m_HeaderParsed |= ready->first->m_HeaderComplete;
+            __CFReadStream* stream = ready->first;
+            stream->m_Signalled = false;
+            stream->m_HeaderParsed |= stream->m_HeaderComplete;
+            TellClient(*stream, lock);
             if (returnAfterSourceHandled) {
                 return kCFRunLoopRunHandledSource;
             }

@@ -1,5 +1,7 @@
 // The Mac backend: CFNetwork's HTTP stream. The stream parses the answer's header as it reads,
-// so Send makes the first read and keeps what it brought for Read.
+// so Send makes the first read and keeps what it brought for Read. A read blocks until a byte
+// arrives, with no time-out of its own, so the backend reads only once the stream has told it
+// that a read will not block.
 #include "transport/HttpBackend.h"
 
 #ifdef PGV_HAVE_CFNETWORK
@@ -52,9 +54,39 @@ bool CopyText(CFStringRef string, std::string& text) {
     return true;
 }
 
+// CFNetwork's HTTP stream takes no proxy by itself. The system's settings are asked which proxy
+// serves the gateway's URL, and when the first they name is an HTTPS proxy the stream is given the
+// settings, from which it takes that proxy's host and port. A proxy auto-configuration file is not
+// run: CFNetwork documents no bound on the time its script takes, and the exchange must end within
+// its time-out. Nor is a SOCKS proxy used. Either way the connection goes direct, and the log says
+// why.
+void ApplySystemProxy(CFReadStreamRef stream, CFURLRef url, Log& log) {
+    const Owned<CFDictionaryRef> settings(CFNetworkCopySystemProxySettings());
+    const Owned<CFArrayRef> proxies(settings ? CFNetworkCopyProxiesForURL(url, settings.get())
+                                             : nullptr);
+    if (!proxies || CFArrayGetCount(proxies.get()) < 1) {
+        return;
+    }
+    const auto first = static_cast<CFDictionaryRef>(CFArrayGetValueAtIndex(proxies.get(), 0));
+    const auto type = static_cast<CFStringRef>(CFDictionaryGetValue(first, kCFProxyTypeKey));
+    if (type == nullptr || CFEqual(type, kCFProxyTypeNone)) {
+        return;
+    }
+    if (CFEqual(type, kCFProxyTypeHTTPS) &&
+        CFReadStreamSetProperty(stream, kCFStreamPropertyHTTPProxy, settings.get())) {
+        log.Write("Through the system's HTTPS proxy");
+        return;
+    }
+    std::string name;
+    CopyText(type, name);
+    log.Write("System proxy %s not used; connecting directly", name.c_str());
+}
+
 class CCFNetworkBackend : public IHttpBackend {
 public:
     CCFNetworkBackend() : m_Mode(MakeString(kRunLoopMode)) {}
+    // The stream holds this backend as its client's context until the client is removed.
+    ~CCFNetworkBackend() override { CCFNetworkBackend::Close(); }
 
     bool Prepare(const SWireRequest& request, Log& log) override;
     EExchangeFailure Send() override;
@@ -64,11 +96,16 @@ public:
     void Close() override;
 
 private:
-    // Runs the stream until a read will not block: bytes have arrived, or the stream has ended
-    // or failed. False when the time ran out first.
+    // Runs the exchange's mode until the stream tells of something a read will not block on:
+    // bytes to read, the end, or a failure. False when the time ran out first. News of bytes
+    // allows one read, and the stream tells anew of what that read left; after the end or a
+    // failure no read blocks.
     bool WaitUntilReadable();
+    static void OnStreamEvent(CFReadStreamRef stream, CFStreamEventType type, void* backend);
 
     Owned<CFStringRef> m_Mode;
+    bool m_BytesToRead = false;
+    bool m_Finished = false;
     bool m_HasDeadline = false;
     std::chrono::steady_clock::time_point m_Deadline;
     Owned<CFURLRef> m_Url;
@@ -111,32 +148,39 @@ bool CCFNetworkBackend::Prepare(const SWireRequest& request, Log& log) {
         CFHTTPMessageSetBody(m_Request.get(), data.get());
         m_Stream.reset(CFReadStreamCreateForHTTPRequest(kCFAllocatorDefault, m_Request.get()));
     }
-    if (!m_Stream || !m_Mode) {
+    CFStreamClientContext context = {0, this, nullptr, nullptr, nullptr};
+    if (!m_Stream || !m_Mode ||
+        !CFReadStreamSetClient(m_Stream.get(),
+                               kCFStreamEventHasBytesAvailable | kCFStreamEventEndEncountered |
+                                   kCFStreamEventErrorOccurred,
+                               &CCFNetworkBackend::OnStreamEvent, &context)) {
         log.Write("Error creating HTTPMessageRequest stream");
         return false;
     }
+    ApplySystemProxy(m_Stream.get(), m_Url.get(), log);
     m_HasDeadline = request.timeoutSeconds > 0;
     m_Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(request.timeoutSeconds);
     CFReadStreamScheduleWithRunLoop(m_Stream.get(), CFRunLoopGetCurrent(), m_Mode.get());
     return true;
 }
 
+void CCFNetworkBackend::OnStreamEvent(CFReadStreamRef, CFStreamEventType type, void* backend) {
+    auto* self = static_cast<CCFNetworkBackend*>(backend);
+    self->m_BytesToRead |= type == kCFStreamEventHasBytesAvailable;
+    self->m_Finished |= type == kCFStreamEventEndEncountered || type == kCFStreamEventErrorOccurred;
+}
+
 bool CCFNetworkBackend::WaitUntilReadable() {
     const auto limit = m_HasDeadline ? m_Deadline : std::chrono::steady_clock::now() + kDefaultWait;
-    for (;;) {
-        if (CFReadStreamHasBytesAvailable(m_Stream.get())) {
-            return true;
-        }
-        const CFStreamStatus status = CFReadStreamGetStatus(m_Stream.get());
-        if (status == kCFStreamStatusAtEnd || status == kCFStreamStatusError) {
-            return true;
-        }
+    while (!m_BytesToRead && !m_Finished) {
         const std::chrono::duration<double> left = limit - std::chrono::steady_clock::now();
         if (left.count() <= 0 ||
             CFRunLoopRunInMode(m_Mode.get(), left.count(), true) == kCFRunLoopRunFinished) {
             return false;
         }
     }
+    m_BytesToRead = false;
+    return true;
 }
 
 EExchangeFailure CCFNetworkBackend::Send() {
@@ -190,6 +234,9 @@ long CCFNetworkBackend::Read(char* buffer, size_t size) {
 void CCFNetworkBackend::Close() {
     m_Response.reset();
     if (m_Stream) {
+        // Without its client the stream has no way back to this backend, whatever of its work
+        // outlasts the close.
+        CFReadStreamSetClient(m_Stream.get(), kCFStreamEventNone, nullptr, nullptr);
         CFReadStreamUnscheduleFromRunLoop(m_Stream.get(), CFRunLoopGetCurrent(), m_Mode.get());
         CFReadStreamClose(m_Stream.get());
     }

@@ -32,7 +32,8 @@ TEST(CFNetworkBackend, LogsTheHeaderFieldsOrWhatItCouldNotMake) {
         {"POST", true,
          "Name=X-VPS-REQUEST-ID-Value=\n"
          "Name=User-Agent-Value=Tenvale Paygrove\n"},
-        // CoreFoundation makes no string, and so no message, of a method beyond ASCII.
+        // The stand-in, strict by default, makes no Mac Roman string of a method beyond ASCII, and
+        // so no message.
         {"P\xC3\x96ST", false, "Error creating HTTPMessageRequest\n"},
     };
     for (const auto& c : cases) {

@@ -30,9 +30,27 @@ TEST(CFString, IntValueReadsLeadingNumberOnly) {
     }
 }
 
-TEST(CFString, MacRomanRefusesUpperHalfBytes) {
-    EXPECT_TRUE(MakeString("Tenvale Paygrove"));
-    EXPECT_FALSE(MakeString("caf\xe9"));
+// Mac Roman maps all 256 bytes, and under its switch the stand-in keeps each as it is; by default
+// it refuses the upper half.
+TEST(CFString, MacRomanTakesEveryByteOnlyUnderItsSwitch) {
+    const struct {
+        const char* slack;
+        const char* text;
+        bool made;
+    } cases[] = {
+        {"", "Tenvale Paygrove", true},
+        {"", "caf\xe9", false},
+        {"mac-roman-every-byte", "caf\x8e \x80\xff", true},
+    };
+    for (const auto& c : cases) {
+        const CScopedVariable slack("PGV_CF_SLACK", c.slack);
+        const auto string = MakeString(c.text);
+        ASSERT_EQ(string != nullptr, c.made) << c.slack << " " << c.text;
+        char buffer[32] = {};
+        EXPECT_TRUE(!c.made || CFStringGetCString(string.get(), buffer, sizeof buffer,
+                                                  kCFStringEncodingMacRoman));
+        EXPECT_EQ(std::string(buffer), c.made ? c.text : "") << c.slack;
+    }
 }
 
 TEST(CFString, GetCStringNeedsRoomForTheTerminator) {

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <string>
+#include <thread>
 
 #include "Support.h"
 
@@ -170,53 +171,112 @@ TEST(CFReadStream, OpensOnceAndReadsOnlyWhenOpen) {
     EXPECT_EQ(CFReadStreamRead(stream.get(), &byte, 1), -1);
 }
 
-// Scheduled on a run loop, a stream is waited for by running the loop: each run ends when the
-// stream has news or the time given has passed, and asking never blocks.
-TEST(CFReadStream, RunLoopWaitsForTheStreamUntilTheTimeGiven) {
+// What a stream's client was told, and what it read: one byte for each news of bytes, so that
+// the stream must tell anew of what a read left.
+struct SClientLog {
+    std::string body;
+    CFStreamEventType last = kCFStreamEventNone;
+    int failedReads = 0;
+};
+
+void ReadOneByteOnNews(CFReadStreamRef stream, CFStreamEventType type, void* info) {
+    auto* log = static_cast<SClientLog*>(info);
+    log->last = type;
+    if (type != kCFStreamEventHasBytesAvailable) {
+        return;
+    }
+    UInt8 byte = 0;
+    if (CFReadStreamRead(stream, &byte, 1) == 1) {
+        log->body += static_cast<char>(byte);
+    } else {
+        ++log->failedReads;
+    }
+}
+
+// Scheduled on a run loop, a stream tells its client of bytes, its end and its failure while the
+// loop runs in the stream's mode; each run ends when the stream had news or the time given has
+// passed, and a read after news of bytes finds them.
+TEST(CFReadStream, TellsItsClientWhileTheRunLoopRuns) {
     const auto mode = MakeString("stream-test");
     const struct {
         const char* path;
         CFStreamStatus status;  // once the stream has nothing more to say within three seconds
-        bool bytes;
+        std::string body;       // its beginning, for an answer still arriving
+        CFStreamEventType last;
     } cases[] = {
-        {"/ok", kCFStreamStatusAtEnd, true},
-        {"/zero", kCFStreamStatusAtEnd, false},
-        {"/stall", kCFStreamStatusOpen, false},
-        {"/slow", kCFStreamStatusOpen, true},  // one byte every two seconds
-        {"/short", kCFStreamStatusError, true},
+        {"/ok", kCFStreamStatusAtEnd, "ok", kCFStreamEventEndEncountered},
+        {"/zero", kCFStreamStatusAtEnd, "", kCFStreamEventEndEncountered},
+        {"/stall", kCFStreamStatusOpen, "", kCFStreamEventNone},
+        {"/slow", kCFStreamStatusOpen, "0", kCFStreamEventHasBytesAvailable},  // a byte every 2 s
+        {"/short", kCFStreamStatusError, std::string(60, 'a'), kCFStreamEventErrorOccurred},
     };
     for (const auto& c : cases) {
         const auto stream = MakeStream(std::string(kOdd) + c.path);
+        SClientLog log;
+        CFStreamClientContext context = {0, &log, nullptr, nullptr, nullptr};
+        ASSERT_TRUE(CFReadStreamSetClient(stream.get(),
+                                          kCFStreamEventHasBytesAvailable |
+                                              kCFStreamEventEndEncountered |
+                                              kCFStreamEventErrorOccurred,
+                                          &ReadOneByteOnNews, &context));
         EXPECT_EQ(CFRunLoopRunInMode(mode.get(), 0, true), kCFRunLoopRunFinished) << c.path;
         CFReadStreamScheduleWithRunLoop(stream.get(), CFRunLoopGetCurrent(), mode.get());
         ASSERT_TRUE(CFReadStreamOpen(stream.get()));
         const auto start = std::chrono::steady_clock::now();
         const auto deadline = start + std::chrono::seconds(3);
-        bool bytes = false;
-        std::string body;
-        for (;;) {
+        while (log.last != kCFStreamEventEndEncountered &&
+               log.last != kCFStreamEventErrorOccurred) {
             const auto left =
                 std::chrono::duration<double>(deadline - std::chrono::steady_clock::now());
             if (left.count() <= 0 ||
                 CFRunLoopRunInMode(mode.get(), left.count(), true) == kCFRunLoopRunTimedOut) {
                 break;
             }
-            while (CFReadStreamHasBytesAvailable(stream.get())) {
-                bytes = true;
-                UInt8 byte = 0;
-                ASSERT_EQ(CFReadStreamRead(stream.get(), &byte, 1), 1) << c.path;
-                body += static_cast<char>(byte);
-            }
-            if (CFReadStreamGetStatus(stream.get()) != kCFStreamStatusOpen) {
-                break;
-            }
         }
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4)) << c.path;
         EXPECT_EQ(CFReadStreamGetStatus(stream.get()), c.status) << c.path;
-        EXPECT_EQ(bytes, c.bytes) << c.path << ": " << body;
+        EXPECT_EQ(log.body.substr(0, c.body.size()), c.body) << c.path;
+        EXPECT_EQ(log.last, c.last) << c.path;
+        EXPECT_EQ(log.failedReads, 0) << c.path;
         CFReadStreamUnscheduleFromRunLoop(stream.get(), CFRunLoopGetCurrent(), mode.get());
         EXPECT_EQ(CFRunLoopRunInMode(mode.get(), 0, true), kCFRunLoopRunFinished) << c.path;
     }
+}
+
+// CFStream answers TRUE for an open stream that cannot tell without reading; the stand-in does
+// only under its switch.
+TEST(CFReadStream, GuessesBytesOnlyUnderItsSwitch) {
+    const struct {
+        const char* slack;
+        Boolean hasBytes;  // of a stream whose server says nothing
+    } cases[] = {
+        {"", false},
+        {"has-bytes-guess", true},
+        {"error-drops-bytes", false},
+    };
+    for (const auto& c : cases) {
+        const CScopedVariable slack("PGV_CF_SLACK", c.slack);
+        const auto stream = MakeStream(std::string(kOdd) + "/stall");
+        ASSERT_TRUE(CFReadStreamOpen(stream.get()));
+        EXPECT_EQ(CFReadStreamHasBytesAvailable(stream.get()), c.hasBytes) << c.slack;
+    }
+}
+
+// CFStream reads nothing from a stream in the error state; under its switch the stand-in's stream
+// is in that state as soon as its transfer fails, with bytes still unread.
+TEST(CFReadStream, DropsWhatItHeldOnFailingUnderItsSwitch) {
+    const CScopedVariable slack("PGV_CF_SLACK", "error-drops-bytes");
+    const auto stream = MakeStream(std::string(kOdd) + "/short");
+    ASSERT_TRUE(CFReadStreamOpen(stream.get()));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    while (CFReadStreamGetStatus(stream.get()) == kCFStreamStatusOpen &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_EQ(CFReadStreamGetStatus(stream.get()), kCFStreamStatusError);
+    UInt8 byte = 0;
+    EXPECT_EQ(CFReadStreamRead(stream.get(), &byte, 1), -1);
+    EXPECT_EQ(CFReadStreamGetError(stream.get()).domain, kCFStreamErrorDomainPOSIX);
 }
 
 TEST(CFReadStream, ReleasingAnOpenStreamStopsItsTransfer) {

@@ -78,14 +78,17 @@ def declared(statement):
     deprecation = DEPRECATED.search(statement)
     deprecated = deprecation.group(1).split(",")[1].strip().replace("_", ".") if deprecation else None
     text = canonical(EXPORT.sub("", DEPRECATED.sub("", " ".join(statement.split()))))
-    enum = re.match(r"^(typedef CF_ENUM\(\w+,(\w+)\))\{(.*)\}$", text)
+    enum = re.match(r"^(typedef CF_(?:ENUM|OPTIONS)\(\w+,(\w+)\))\{(.*)\}$", text)
     if enum:
         yield enum.group(2), enum.group(1), deprecated
         for enumerator in filter(None, enum.group(3).split(",")):
             yield enumerator.split("=")[0], enumerator, deprecated
         return
     pointer = re.search(r"\(\*(\w+)\)\(", text)
-    if text.startswith("typedef") and pointer:
+    if text.startswith("typedef struct{"):
+        # A structure's members are no names of their own, function pointers among them.
+        yield IDENTIFIER.findall(text)[-1], text, deprecated
+    elif text.startswith("typedef") and pointer:
         yield pointer.group(1), text, deprecated
     elif "(" in text and not text.startswith("typedef"):
         yield IDENTIFIER.findall(text[: text.index("(")])[-1], text, deprecated

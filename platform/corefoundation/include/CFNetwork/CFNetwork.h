@@ -29,9 +29,19 @@ CFN_EXPORT CFStringRef CFHTTPMessageCopyHeaderFieldValue(CFHTTPMessageRef messag
 CFN_EXPORT const CFStringRef kCFStreamPropertyHTTPResponseHeader
     CF_DEPRECATED(10_1, 10_11, 2_0, 9_0, "Use NSURLSession API for http requests");
 
+CFN_EXPORT const CFStringRef kCFStreamPropertyHTTPProxy
+    CF_DEPRECATED(10_2, 10_11, 2_0, 9_0, "Use NSURLSession API for http requests");
+
 CFN_EXPORT CFReadStreamRef CFReadStreamCreateForHTTPRequest(CFAllocatorRef alloc,
                                                             CFHTTPMessageRef request)
     CF_DEPRECATED(10_2, 10_11, 2_0, 9_0, "Use NSURLSession API for http requests");
+
+CFN_EXPORT CFDictionaryRef CFNetworkCopySystemProxySettings(void);
+CFN_EXPORT CFArrayRef CFNetworkCopyProxiesForURL(CFURLRef url, CFDictionaryRef proxySettings);
+
+CFN_EXPORT const CFStringRef kCFProxyTypeKey;
+CFN_EXPORT const CFStringRef kCFProxyTypeNone;
+CFN_EXPORT const CFStringRef kCFProxyTypeHTTPS;
 
 CFN_EXPORT const SInt32 kCFStreamErrorDomainNetDB;
 CFN_EXPORT const SInt32 kCFStreamErrorDomainSSL;

@@ -15,6 +15,9 @@ extern "C" {
 #define CF_ENUM(_type, _name) \
     _type _name;              \
     enum
+#define CF_OPTIONS(_type, _name) \
+    _type _name;                 \
+    enum
 #define CF_DEPRECATED(_macIntro, _macDep, _iosIntro, _iosDep, ...) \
     __attribute__((deprecated(__VA_ARGS__)))
 
@@ -24,6 +27,7 @@ typedef signed int SInt32;
 typedef unsigned int UInt32;
 
 typedef signed long CFIndex;
+typedef unsigned long CFOptionFlags;
 typedef const void* CFTypeRef;
 typedef double CFTimeInterval;
 
@@ -31,6 +35,8 @@ typedef const struct __CFAllocator* CFAllocatorRef;
 typedef const struct __CFString* CFStringRef;
 typedef const struct __CFURL* CFURLRef;
 typedef const struct __CFData* CFDataRef;
+typedef const struct __CFArray* CFArrayRef;
+typedef const struct __CFDictionary* CFDictionaryRef;
 typedef struct __CFBundle* CFBundleRef;
 typedef struct __CFReadStream* CFReadStreamRef;
 typedef struct __CFRunLoop* CFRunLoopRef;
@@ -42,6 +48,12 @@ CF_EXPORT const CFAllocatorRef kCFAllocatorDefault;
 
 CF_EXPORT void CFRelease(CFTypeRef cf);
 CF_EXPORT CFTypeRef CFRetain(CFTypeRef cf);
+CF_EXPORT Boolean CFEqual(CFTypeRef cf1, CFTypeRef cf2);
+
+CF_EXPORT CFIndex CFArrayGetCount(CFArrayRef theArray);
+CF_EXPORT const void* CFArrayGetValueAtIndex(CFArrayRef theArray, CFIndex idx);
+
+CF_EXPORT const void* CFDictionaryGetValue(CFDictionaryRef theDict, const void* key);
 
 typedef UInt32 CFStringEncoding;
 typedef CF_ENUM(CFStringEncoding, CFStringBuiltInEncodings) {
@@ -98,6 +110,26 @@ typedef struct {
     SInt32 error;
 } CFStreamError;
 
+typedef CF_OPTIONS(CFOptionFlags, CFStreamEventType) {
+    kCFStreamEventNone = 0,
+    kCFStreamEventOpenCompleted = 1,
+    kCFStreamEventHasBytesAvailable = 2,
+    kCFStreamEventCanAcceptBytes = 4,
+    kCFStreamEventErrorOccurred = 8,
+    kCFStreamEventEndEncountered = 16,
+};
+
+typedef struct {
+    CFIndex version;
+    void* info;
+    void* (*retain)(void* info);
+    void (*release)(void* info);
+    CFStringRef (*copyDescription)(void* info);
+} CFStreamClientContext;
+
+typedef void (*CFReadStreamClientCallBack)(CFReadStreamRef stream, CFStreamEventType type,
+                                           void* clientCallBackInfo);
+
 CF_EXPORT CFStreamStatus CFReadStreamGetStatus(CFReadStreamRef stream);
 CF_EXPORT Boolean CFReadStreamOpen(CFReadStreamRef stream);
 CF_EXPORT void CFReadStreamClose(CFReadStreamRef stream);
@@ -106,6 +138,11 @@ CF_EXPORT CFIndex CFReadStreamRead(CFReadStreamRef stream, UInt8* buffer, CFInde
 CF_EXPORT CFStreamError CFReadStreamGetError(CFReadStreamRef stream);
 CF_EXPORT CFTypeRef CFReadStreamCopyProperty(CFReadStreamRef stream,
                                              CFStreamPropertyKey propertyName);
+CF_EXPORT Boolean CFReadStreamSetProperty(CFReadStreamRef stream, CFStreamPropertyKey propertyName,
+                                          CFTypeRef propertyValue);
+CF_EXPORT Boolean CFReadStreamSetClient(CFReadStreamRef stream, CFOptionFlags streamEvents,
+                                        CFReadStreamClientCallBack clientCB,
+                                        CFStreamClientContext* clientContext);
 CF_EXPORT void CFReadStreamScheduleWithRunLoop(CFReadStreamRef stream, CFRunLoopRef runLoop,
                                                CFRunLoopMode runLoopMode);
 CF_EXPORT void CFReadStreamUnscheduleFromRunLoop(CFReadStreamRef stream, CFRunLoopRef runLoop,
