@@ -44,7 +44,7 @@ TEST(SecPayEndToEnd, ApprovalAsSentAndAsRead) {
         << "the answer loses its leading question mark";
 }
 
-TEST(SecPayEndToEnd, DeclinesAndRefusals) {
+TEST(SecPayEndToEnd, DeclinesRefusalsAndALiveApproval) {
     struct SCase {
         std::string parameters;
         std::string valid;
@@ -58,7 +58,8 @@ TEST(SecPayEndToEnd, DeclinesAndRefusals) {
          "TEST DECLINE", "declined"},
         {kMerchant + "|amount=5.00|card_no=4444333322221112|expiry=1230", "false", "P:C",
          "Luhn Check Failed", "error"},
-        {"name=x" + card, "false", "P:P", "Invalid merchant or password", "error"},
+        {"name=x" + card, "false", "P:M", "Invalid merchant or password", "error"},
+        {kMerchant + card + "|options=test_status=live", "true", "A", "Approved", "approved"},
     };
     for (const SCase& c : cases) {
         const SHostRun run = RunHost(TransactionScript(
