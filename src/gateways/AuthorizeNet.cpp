@@ -116,9 +116,13 @@ const SStatusCode kResponseCodes[] = {
 };
 
 // An account in test mode, or a request with x_test_request, is answered in the gateway's test
-// mode: nothing is charged, the reason text says so, and the transaction id is "0".
+// mode: nothing is charged, the reason text says so, and the transaction id is "0", which is what
+// the gateway writes wherever no transaction was made.
 constexpr char kTestMode[] = "(TESTMODE)";
-constexpr char kNoTransaction[] = "0";
+
+bool NamesNoTransaction(const std::string& id) {
+    return !id.empty() && id.find_first_not_of('0') == std::string::npos;
+}
 
 bool IsOneOf(const std::string& reason, std::initializer_list<const char*> codes) {
     for (const char* code : codes) {
@@ -139,7 +143,7 @@ void ReadAuthorizeNetAnswer(const std::map<std::string, std::string>& results, c
                             SNormalised& normalised) {
     const std::string reason = ResultField(results, "x_response_reason_code");
     normalised.test = StartsWithNoCase(normalised.message, kTestMode);
-    if (normalised.transactionId == kNoTransaction) {
+    if (NamesNoTransaction(normalised.transactionId)) {
         normalised.transactionId.clear();
     }
     if (normalised.status == EStatus::Review && reason == "295") {

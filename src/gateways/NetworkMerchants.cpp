@@ -21,12 +21,12 @@ const SStatusCode kResponseCodes[] = {
 
 constexpr char kBalance[] = "partial_payment_balance";
 
-// A refusal of the same card and amount within the merchant's duplicate window (dup_seconds), or
-// the processor's own: the first attempt may have been approved.
+// A refusal of the same card and amount within the merchant's duplicate window (dup_seconds),
+// which the gateway words "Duplicate transaction" under its code 300, or the processor's own
+// (430): the first attempt may have been approved.
 bool IsDuplicateRefusal(const std::map<std::string, std::string>& results) {
-    const std::string code = ResultField(results, "response_code");
-    return code == "430" || (code == "300" && StartsWithNoCase(ResultField(results, "responsetext"),
-                                                               "Duplicate transaction"));
+    return ResultField(results, "response_code") == "430" ||
+           StartsWithNoCase(ResultField(results, "responsetext"), "Duplicate transaction");
 }
 
 // A card approved for less than the amount asked (a prepaid card's balance) leaves the rest of
