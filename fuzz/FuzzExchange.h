@@ -56,9 +56,9 @@ inline std::unique_ptr<CAuthBase> RunTransaction(const char* portal, const std::
     } catch (const std::exception&) {
         // The calculation function catches what the flow throws; only a crash is a finding.
     }
-    for (const char* name :
-         {"all", "pairs", "error", "pgv.status", "pgv.approved", "pgv.transaction_id",
-          "pgv.auth_code", "pgv.message", "pgv.avs", "pgv.cvv", "pgv.gateway"}) {
+    for (const char* name : {"all", "pairs", "error", "pgv.status", "pgv.approved",
+                             "pgv.transaction_id", "pgv.auth_code", "pgv.message", "pgv.avs",
+                             "pgv.cvv", "pgv.gateway", "pgv.amount", "pgv.duplicate", "pgv.test"}) {
         std::string value;
         gateway->GetResponseFieldValue(name, value);
     }

@@ -1,5 +1,6 @@
 #include "gateway/NormalisedResults.h"
 
+#include "wire/Amount.h"
 #include "wire/Padding.h"
 #include "wire/Pairs.h"
 
@@ -15,9 +16,10 @@ constexpr char kCvv[] = "pgv.cvv";
 constexpr char kGateway[] = "pgv.gateway";
 constexpr char kAmount[] = "pgv.amount";
 constexpr char kDuplicate[] = "pgv.duplicate";
+constexpr char kTest[] = "pgv.test";
 
-const char* const kNames[] = {kStatus, kApproved, kTransactionId, kAuthCode, kMessage,
-                              kAvs,    kCvv,      kGateway,       kAmount,   kDuplicate};
+const char* const kNames[] = {kStatus, kApproved, kTransactionId, kAuthCode,  kMessage, kAvs,
+                              kCvv,    kGateway,  kAmount,        kDuplicate, kTest};
 
 const char* StatusText(EStatus status) {
     switch (status) {
@@ -29,14 +31,35 @@ const char* StatusText(EStatus status) {
             return "declined";
         case EStatus::Review:
             return "review";
+        case EStatus::Test:
+            return "test";
         case EStatus::Error:
             break;
     }
     return "error";
 }
 
+// The card's money was taken, all or part of it.
+bool IsApproval(EStatus status) {
+    return status == EStatus::Approved || status == EStatus::Partial;
+}
+
 bool IsAuthorised(EStatus status) {
-    return status == EStatus::Approved || status == EStatus::Partial || status == EStatus::Review;
+    return IsApproval(status) || status == EStatus::Review;
+}
+
+bool BelowAmountAsked(const std::string& approved, const std::map<std::string, std::string>& params,
+                      const char* amountAsked) {
+    if (amountAsked == nullptr) {
+        return false;
+    }
+    const auto asked = params.find(amountAsked);
+    if (asked == params.end()) {
+        return false;
+    }
+    const std::optional<SAmount> approvedAmount = ReadAmount(approved);
+    const std::optional<SAmount> askedAmount = ReadAmount(asked->second);
+    return approvedAmount && askedAmount && *approvedAmount < *askedAmount;
 }
 
 EStatus StatusByCode(const SResultTable& table, const std::map<std::string, std::string>& results,
@@ -50,13 +73,16 @@ EStatus StatusByCode(const SResultTable& table, const std::map<std::string, std:
         return EStatus::Error;
     }
     // The parsed fields keep only the last of a field given twice, and a gateway that repeats a
-    // caller's field can be made to give one twice: an answer that names its status or its
-    // transaction twice contradicts itself and is no approval.
-    if (field.countPairs != nullptr &&
-        (field.countPairs(answer, field.name) != 1 ||
-         (table.values.transactionId != nullptr &&
-          field.countPairs(answer, table.values.transactionId) > 1))) {
-        return EStatus::Error;
+    // caller's field can be made to give one twice: an answer that names its status, its
+    // transaction or the amount it approved twice contradicts itself and is no approval.
+    if (field.countPairs != nullptr) {
+        const auto twice = [&](const char* name) {
+            return name != nullptr && field.countPairs(answer, name) > 1;
+        };
+        if (field.countPairs(answer, field.name) != 1 || twice(table.values.transactionId) ||
+            twice(table.values.amount)) {
+            return EStatus::Error;
+        }
     }
     for (const SStatusCode* row = field.codes; row != nullptr && row->code != nullptr; ++row) {
         if (code->second == row->code) {
@@ -78,7 +104,8 @@ std::string ResultField(const std::map<std::string, std::string>& results, const
 
 SNormalised ReadNormalised(const SResultTable& table,
                            const std::map<std::string, std::string>& results,
-                           const std::string& answer) {
+                           const std::string& answer,
+                           const std::map<std::string, std::string>& params) {
     SNormalised normalised;
     normalised.status = StatusByCode(table, results, answer);
     normalised.transactionId = ResultField(results, table.values.transactionId);
@@ -91,10 +118,27 @@ SNormalised ReadNormalised(const SResultTable& table,
     if (table.rule != nullptr) {
         table.rule(results, answer, normalised);
     }
+    if (normalised.status == EStatus::Approved &&
+        BelowAmountAsked(normalised.amount, params, table.amountAsked)) {
+        normalised.status = EStatus::Partial;
+    }
+    // A test takes no money and holds none, whatever the gateway would have answered for real.
+    if (normalised.test && IsAuthorised(normalised.status)) {
+        normalised.status = EStatus::Test;
+    }
+    // An approval that names no transaction cannot be captured, voided or refunded, and may be no
+    // charge at all: a stored card, a recurring profile, an id the gateway writes as "0".
+    if (IsApproval(normalised.status) && normalised.transactionId.empty()) {
+        normalised.status = EStatus::Error;
+    }
     // Some gateways send a code in that place whatever happened (Sage an error number, the
     // card-present API zeros with a decline); only a card that holds an authorisation has one.
     if (!IsAuthorised(normalised.status) && !normalised.authorisationStands) {
         normalised.authCode.clear();
+    }
+    if (table.parsersApproval != nullptr && normalised.status != EStatus::Approved &&
+        normalised.message == table.parsersApproval) {
+        normalised.message.clear();
     }
     return normalised;
 }
@@ -106,6 +150,8 @@ SNormalised FailedNormalised(const std::string& error) {
 }
 
 std::map<std::string, std::string> NormalisedFields(const SNormalised& normalised) {
+    // The amount is the amount approved: a gateway repeats the amount asked in any answer, and a
+    // decline, a hold or an error approved none.
     return {{kStatus, StatusText(normalised.status)},
             {kApproved, normalised.status == EStatus::Approved ? "1" : "0"},
             {kTransactionId, normalised.transactionId},
@@ -114,8 +160,9 @@ std::map<std::string, std::string> NormalisedFields(const SNormalised& normalise
             {kAvs, normalised.avs},
             {kCvv, normalised.cvv},
             {kGateway, normalised.gateway},
-            {kAmount, normalised.amount},
-            {kDuplicate, normalised.duplicate ? "1" : "0"}};
+            {kAmount, IsApproval(normalised.status) ? normalised.amount : std::string()},
+            {kDuplicate, normalised.duplicate ? "1" : "0"},
+            {kTest, normalised.test ? "1" : "0"}};
 }
 
 bool IsNormalisedName(const std::string& name) {

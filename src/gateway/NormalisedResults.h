@@ -8,8 +8,9 @@
 #include <map>
 #include <string>
 
-// Partial: approved for less than the amount asked; the rest is still to be collected.
-enum class EStatus { Approved, Partial, Declined, Review, Error };
+// Partial: approved for less than the amount asked; the rest is still to be collected. Test: the
+// gateway ran the transaction as a test, which moves no money whatever else the answer says.
+enum class EStatus { Approved, Partial, Declined, Review, Test, Error };
 
 struct SStatusCode {
     const char* code;  // the status field's value, matched exactly
@@ -26,6 +27,7 @@ struct SNormalised {
     std::string gateway;
     std::string amount;      // the amount approved, where the answer says
     bool duplicate = false;  // the gateway took the request for a repeat of an earlier one
+    bool test = false;       // the gateway marks the answer as a test
     // An error that still leaves an authorisation on the card, whose code then stays.
     bool authorisationStands = false;
 };
@@ -62,15 +64,22 @@ struct SResultTable {
     SStatusField status;
     SValueFields values;
     NormaliseRule rule = nullptr;  // null: the table says everything
+    // The request's parameter that names the amount asked: an approval for less is a partial one,
+    // whichever field of the answer says so. Null where the answer says no amount.
+    const char* amountAsked = nullptr;
+    // The message the gateway's parser writes into an answer without one; only an approval keeps
+    // it. Null where the parser writes none.
+    const char* parsersApproval = nullptr;
 };
 
 // The value of a result field without the blanks around it; empty when there is no such field.
 std::string ResultField(const std::map<std::string, std::string>& results, const char* name);
 
-// The reading of an answer the gateway gave.
+// The reading of an answer the gateway gave to a request of `params`.
 SNormalised ReadNormalised(const SResultTable& table,
                            const std::map<std::string, std::string>& results,
-                           const std::string& answer);
+                           const std::string& answer,
+                           const std::map<std::string, std::string>& params);
 
 // The reading of an exchange that failed with `error`.
 SNormalised FailedNormalised(const std::string& error);

@@ -3,6 +3,7 @@
 #include "gateway/AuthBase.h"
 #include "gateway/CardData.h"
 #include "gateway/URLEscape.h"
+#include "wire/ByteOrderMark.h"
 #include "wire/LengthTag.h"
 
 namespace {
@@ -85,6 +86,8 @@ bool CAuthBase::Send(int timeout, std::string& /*response*/) {
         response = refusal;
     } else {
         ok = Authorize(request.c_str(), timeout, response);
+        // Before any parser reads the answer: a byte-order mark belongs to no field of it.
+        DropByteOrderMark(response);
     }
     if (!ok) {
         m_Results[kResultError] = response;
@@ -97,7 +100,7 @@ bool CAuthBase::Send(int timeout, std::string& /*response*/) {
         m_Normalised = NormalisedFields(FailedNormalised(std::string()));
     } else {
         m_Results[kResultAll] = response;
-        SNormalised normalised = ReadNormalised(GetResultTable(), m_Results, response);
+        SNormalised normalised = ReadNormalised(GetResultTable(), m_Results, response, m_Params);
         ReviewAnswer(request, &normalised);
         m_Normalised = NormalisedFields(normalised);
     }

@@ -1,6 +1,9 @@
 #include "gateways/AuthorizeNet.h"
 
+#include <initializer_list>
+
 #include "gateways/GatewayHosts.h"
+#include "util/Text.h"
 #include "wire/ControlBytes.h"
 #include "wire/Endpoint.h"
 
@@ -74,6 +77,8 @@ const char* const kStandardLayout[] = {
     nullptr,
 };
 
+// Positions 11 to 20 are reserved; the masked card, its type and the split-tender fields of a
+// prepaid card follow them, the amount approved among them.
 const char* const kCardPresentLayout[] = {
     "x_version",
     "x_response_code",
@@ -85,6 +90,22 @@ const char* const kCardPresentLayout[] = {
     "x_trans_id",
     "x_md5_hash",
     "x_user_reference",
+    "Unused",
+    "Unused",
+    "Unused",
+    "Unused",
+    "Unused",
+    "Unused",
+    "Unused",
+    "Unused",
+    "Unused",
+    "Unused",
+    "x_account_number",
+    "x_card_type",
+    "x_split_tender_id",
+    "x_prepaid_requested_amount",
+    "x_approved_amount",
+    "x_prepaid_balance_on_card",
     nullptr,
 };
 
@@ -94,19 +115,46 @@ const SStatusCode kResponseCodes[] = {
     {"4", EStatus::Review},   {nullptr, EStatus::Error},
 };
 
+// An account in test mode, or a request with x_test_request, is answered in the gateway's test
+// mode: nothing is charged, the reason text says so, and the transaction id is "0", which is what
+// the gateway writes wherever no transaction was made.
+constexpr char kTestMode[] = "(TESTMODE)";
+
+bool NamesNoTransaction(const std::string& id) {
+    return !id.empty() && id.find_first_not_of('0') == std::string::npos;
+}
+
+bool IsOneOf(const std::string& reason, std::initializer_list<const char*> codes) {
+    for (const char* code : codes) {
+        if (reason == code) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // What the response code alone does not say, its reason code does: a prepaid card approved for
-// part of the amount (4/295), a reversal that found nothing to reverse (1/308, 1/310), a repeat
-// of a transaction the gateway saw minutes ago (3/11), and an authorisation whose settlement
-// failed (3/36). The last two leave the original's authorisation on the card.
-void ReadReasonCode(const std::map<std::string, std::string>& results, const std::string&,
-                    SNormalised& normalised) {
+// part of the amount (4/295); a reversal that found nothing to reverse, or a void or capture done
+// before (1/308, 1/310, 1/311); a repeat of a transaction the gateway or the processor saw minutes
+// ago (3/11, 2/318, 2/222), whose original may have been approved; an authorisation whose
+// settlement failed (3/36), which leaves the amount held on the card. The gateway's own repeat
+// carries the original's authorisation code.
+void ReadAuthorizeNetAnswer(const std::map<std::string, std::string>& results, const std::string&,
+                            SNormalised& normalised) {
     const std::string reason = ResultField(results, "x_response_reason_code");
+    normalised.test = StartsWithNoCase(normalised.message, kTestMode);
+    if (NamesNoTransaction(normalised.transactionId)) {
+        normalised.transactionId.clear();
+    }
     if (normalised.status == EStatus::Review && reason == "295") {
         normalised.status = EStatus::Partial;
-    } else if (normalised.status == EStatus::Approved && (reason == "308" || reason == "310")) {
+    } else if (normalised.status == EStatus::Approved && IsOneOf(reason, {"308", "310", "311"})) {
         normalised.status = EStatus::Error;
-    } else if (normalised.status == EStatus::Error && (reason == "11" || reason == "36")) {
-        normalised.duplicate = reason == "11";
+    } else if (IsOneOf(reason, {"11", "318", "222"})) {
+        normalised.status = EStatus::Error;
+        normalised.duplicate = true;
+        normalised.authorisationStands = reason == "11";
+    } else if (normalised.status == EStatus::Error && reason == "36") {
         normalised.authorisationStands = true;
     }
 }
@@ -117,15 +165,19 @@ const SResultTable kStandardResults = {
     {"x_response_code", kResponseCodes, nullptr},
     {"x_trans_id", "x_auth_code", "x_response_reason_text", "x_avs_code", "x_cvv2_resp_code",
      "x_amount"},
-    &ReadReasonCode,
+    &ReadAuthorizeNetAnswer,
+    "x_amount",
+    nullptr,
 };
 
 const SResultTable kCardPresentResults = {
     "AUTHNET",
     {"x_response_code", kResponseCodes, nullptr},
     {"x_trans_id", "x_auth_code", "x_response_reason_text", "x_avs_code", "x_credit_card_response",
-     nullptr},
-    &ReadReasonCode,
+     "x_approved_amount"},
+    &ReadAuthorizeNetAnswer,
+    "x_amount",
+    nullptr,
 };
 // The transaction key and password, the card and its tracks, and the bank account, driver's
 // licence and tax id of an electronic check.

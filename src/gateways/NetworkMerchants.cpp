@@ -1,8 +1,10 @@
 #include "gateways/NetworkMerchants.h"
 
-#include <cstdlib>
+#include <optional>
 
 #include "gateways/GatewayHosts.h"
+#include "util/Text.h"
+#include "wire/Amount.h"
 #include "wire/Endpoint.h"
 
 namespace {
@@ -17,13 +19,29 @@ const SStatusCode kResponseCodes[] = {
     {nullptr, EStatus::Error},
 };
 
+constexpr char kBalance[] = "partial_payment_balance";
+
+// A refusal of the same card and amount within the merchant's duplicate window (dup_seconds),
+// which the gateway words "Duplicate transaction" under its code 300, or the processor's own
+// (430): the first attempt may have been approved.
+bool IsDuplicateRefusal(const std::map<std::string, std::string>& results) {
+    return ResultField(results, "response_code") == "430" ||
+           StartsWithNoCase(ResultField(results, "responsetext"), "Duplicate transaction");
+}
+
 // A card approved for less than the amount asked (a prepaid card's balance) leaves the rest of
-// the amount as a balance still to be paid.
-void ReadPartialPayment(const std::map<std::string, std::string>& results, const std::string&,
-                        SNormalised& normalised) {
-    const std::string balance = ResultField(results, "partial_payment_balance");
-    if (normalised.status == EStatus::Approved && std::strtod(balance.c_str(), nullptr) > 0) {
+// the amount as a balance still to be paid; a balance named twice says neither.
+void ReadNetworkMerchantsAnswer(const std::map<std::string, std::string>& results,
+                                const std::string& answer, SNormalised& normalised) {
+    const std::optional<SAmount> balance = ReadAmount(ResultField(results, kBalance));
+    if (CountPairs(answer, kBalance) > 1) {
+        normalised.status = EStatus::Error;
+    } else if (normalised.status == EStatus::Approved && balance && SAmount{} < *balance) {
         normalised.status = EStatus::Partial;
+    }
+    if (IsDuplicateRefusal(results)) {
+        normalised.status = EStatus::Error;
+        normalised.duplicate = true;
     }
 }
 
@@ -32,8 +50,11 @@ const SResultTable kResults = {
     {"response", kResponseCodes, &CountPairs},
     {"transactionid", "authcode", "responsetext", "avsresponse", "cvvresponse",
      "amount_authorized"},
-    &ReadPartialPayment,
+    &ReadNetworkMerchantsAnswer,
+    "amount",
+    nullptr,
 };
+
 // The login and security key, the card and its tracks, and what an electronic check carries:
 // the bank account and routing number, the social security and driver's licence numbers.
 const char* const kSecretNames[] = {"password",

@@ -1,13 +1,14 @@
 #include "gateways/PayPal.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string_view>
 
 #include "gateways/GatewayHosts.h"
 #include "util/Text.h"
+#include "wire/Amount.h"
 #include "wire/ControlBytes.h"
 #include "wire/Endpoint.h"
 #include "wire/Pairs.h"
@@ -47,22 +48,42 @@ const SStatusCode kResultCodes[] = {
     {"127", EStatus::Review},   {"128", EStatus::Declined}, {nullptr, EStatus::Error},
 };
 
+constexpr char kDuplicate[] = "duplicate";
+constexpr char kRequestIdSeenBefore[] = "1";
+constexpr char kEarlierRepeat[] =
+    "The gateway took this request for a repeat of an earlier transaction: look that one up "
+    "before charging again";
+
+// The pairs the parser reads under `name`, so that a status field hidden inside another's value
+// is counted exactly when it is read.
+size_t CountReadPairs(const std::string& answer, const std::string& name) {
+    return CountPairsNamed(answer, '&', ELengthTags::Read, name);
+}
+
 // The address check comes as two letters, street and zip, which read together as one result. A
-// partial authorisation approves AMT of the ORIGAMT asked; DUPLICATE=1 answers a request id the
-// gateway has seen before.
-void ReadPayflowAnswer(const std::map<std::string, std::string>& results, const std::string&,
+// partial authorisation approves AMT of the ORIGAMT asked. DUPLICATE=1 answers a request id the
+// gateway has seen before, with that transaction's answer: whether it is this one's is for the
+// request's own record to tell. Any other DUPLICATE but 0 (an ORDERID sent before) answers for an
+// earlier transaction that no record here can vouch for, and so does one named twice.
+void ReadPayflowAnswer(const std::map<std::string, std::string>& results, const std::string& answer,
                        SNormalised& normalised) {
     for (const char* name : {"avsaddr", "avszip"}) {
         if (const auto check = results.find(name); check != results.end()) {
             normalised.avs += check->second;
         }
     }
-    const std::string original = ResultField(results, "origamt");
-    if (normalised.status == EStatus::Approved && !original.empty() &&
-        std::strtod(normalised.amount.c_str(), nullptr) < std::strtod(original.c_str(), nullptr)) {
+    const std::optional<SAmount> approved = ReadAmount(normalised.amount);
+    const std::optional<SAmount> original = ReadAmount(ResultField(results, "origamt"));
+    if (normalised.status == EStatus::Approved && approved && original && *approved < *original) {
         normalised.status = EStatus::Partial;
     }
-    normalised.duplicate = ResultField(results, "duplicate") == "1";
+    const std::string duplicate = ResultField(results, kDuplicate);
+    const bool namedTwice = CountReadPairs(answer, kDuplicate) > 1;
+    normalised.duplicate = namedTwice || (results.count(kDuplicate) > 0 && duplicate != "0");
+    if (normalised.duplicate && (namedTwice || duplicate != kRequestIdSeenBefore)) {
+        normalised.status = EStatus::Error;
+        normalised.message = kEarlierRepeat;
+    }
 }
 
 // What went out under each request id in this process, as a fingerprint of the request: Payflow
@@ -72,17 +93,13 @@ std::map<std::string, size_t>& SentUnderRequestId() {
     return sent;
 }
 
-// The pairs the parser reads under `name`, so that a status field hidden inside another's value
-// is counted exactly when it is read.
-size_t CountReadPairs(const std::string& answer, const std::string& name) {
-    return CountPairsNamed(answer, '&', ELengthTags::Read, name);
-}
-
 const SResultTable kResults = {
     "PAYPAL",
     {"result", kResultCodes, &CountReadPairs},
     {"pnref", "authcode", "respmsg", nullptr, "cvv2match", "amt"},
     &ReadPayflowAnswer,
+    "AMT",
+    nullptr,
 };
 
 }  // namespace
@@ -163,6 +180,10 @@ void CPayPal::ReviewAnswer(const std::string& request, SNormalised* answered) {
         sent[m_RequestId] = fingerprint;
         return;
     }
+    // Only DUPLICATE=1 answers for this request id; any other was read as an error already.
+    if (ResultField(m_Results, kDuplicate) != kRequestIdSeenBefore) {
+        return;
+    }
     // A resend of the same request is answered rightly; any other was never processed. Without
     // a record of the id there is no telling, and no approval is read from it.
     const auto earlier = sent.find(m_RequestId);
@@ -173,6 +194,8 @@ void CPayPal::ReviewAnswer(const std::string& request, SNormalised* answered) {
 }
 
 bool CPayPal::ParseResults(std::string& response) {
+    // A line end after the last pair belongs to no value.
+    response.erase(response.find_last_not_of("\r\n") + 1);
     // An answer that cannot be read leaves no field, so it reads as an error, never as the
     // status of a pair that stood where another's value should have been. A value that holds "&"
     // or "=" comes with its length in the name, NAME[5]=a&b=c, and is taken by that length.

@@ -1,6 +1,7 @@
 #include "gateways/SagePayments.h"
 
 #include <cstring>
+#include <iterator>
 
 #include "gateways/GatewayHosts.h"
 #include "wire/Endpoint.h"
@@ -17,6 +18,7 @@ constexpr char kSettlement[] = "settlement";
 constexpr char kMessage[] = "message";
 // The order number runs from its offset to the ASCII field separator.
 constexpr char kFieldSeparator = '\x1C';
+constexpr char kEndOfText = '\x03';
 constexpr size_t kOrderNumberOffset = 57;
 // The merchant key, the card, and the routing and account numbers of a check.
 const char* const kSecretNames[] = {"M_key", "C_cardnumber", "C_cvv", "C_rte", "C_acct", nullptr};
@@ -53,6 +55,25 @@ const SResultTable kResults = {
     {"approval indicator", kApprovalIndicators, nullptr},
     {"reference", "code", kMessage, "avs indicator", "cvv indicator", nullptr},
 };
+
+// A transaction record as the gateway ends it: a field separator after the order number, and
+// the record closed by a separator and the end-of-text byte. Without them it was cut on its way,
+// perhaps inside the reference, which would then name another transaction to a later void or
+// refund.
+bool IsWholeTransactionRecord(const std::string& record) {
+    const size_t last = record.find_last_not_of("\r\n");
+    if (last == std::string::npos || last <= kOrderNumberOffset || record[last] != kEndOfText ||
+        record[last - 1] != kFieldSeparator) {
+        return false;
+    }
+    return record.find(kFieldSeparator, kOrderNumberOffset) < last - 1;
+}
+
+// A settlement record holds its reference whole.
+bool IsWholeSettlementRecord(const std::string& record) {
+    const SField& reference = kSettlementLayout[std::size(kSettlementLayout) - 1];
+    return record.size() >= reference.offset + reference.width;
+}
 
 std::string Url(const char* query) {
     return HttpsUrl(GatewayHost(EGatewayHost::SagePayments), kPath) + query;
@@ -111,12 +132,16 @@ bool CSage::StoreField(const std::string& response, size_t offset, size_t width,
 }
 
 bool CSage::ParseResults(std::string& response) {
-    // An answer too short for its record fails the transaction, with the fields cut so far.
+    // An answer too short for its record, or cut short of its end, fails the transaction, with
+    // the fields cut so far.
     if (m_IsSettlement) {
         for (const SField& field : kSettlementLayout) {
             if (!StoreField(response, field.offset, field.width, field.name)) {
                 return false;
             }
+        }
+        if (!IsWholeSettlementRecord(response)) {
+            return false;
         }
     } else {
         for (const SField& field : kTransactionLayout) {
@@ -129,6 +154,9 @@ bool CSage::ParseResults(std::string& response) {
             m_Results["order number"] =
                 response.substr(kOrderNumberOffset, separator - kOrderNumberOffset);
             m_Results["recurring indicator"] = response.substr(separator + 1, 1);
+        }
+        if (!IsWholeTransactionRecord(response)) {
+            return false;
         }
     }
     CreateResultsField();

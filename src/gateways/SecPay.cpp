@@ -15,6 +15,12 @@ constexpr char kApproved[] = "Approved";
 constexpr char kValid[] = "valid";
 const char* const kSecretNames[] = {"remotepassword", "card_no", "cv2", nullptr};
 
+constexpr char kTestStatus[] = "test_status";
+constexpr char kLive[] = "live";
+// A refusal by the gateway's check before the bank that the same payment came twice: the first
+// may have been authorised.
+constexpr char kSamePaymentTwice[] = "P:P";
+
 // The "code" values of ValCard: authorised, not authorised, a problem reaching the bank, refused
 // as fraud. A refusal by one of the gateway's own checks before the bank ("P:" and the check's
 // letter) is an error like any code not listed.
@@ -24,27 +30,39 @@ const SStatusCode kCodes[] = {
 };
 
 // The answer says twice whether it is an approval, in "valid" and in "code"; only an answer
-// whose two say the same is read by its code.
-void MatchValidToCode(const std::map<std::string, std::string>& results, const std::string& answer,
-                      SNormalised& normalised) {
+// whose two say the same is read by its code. A merchant's test mode (test_status=true or false)
+// says so in the answer; only a live one moves money, and an answer that names its mode twice
+// says neither.
+void ReadValCardAnswer(const std::map<std::string, std::string>& results, const std::string& answer,
+                       SNormalised& normalised) {
     const auto valid = results.find(kValid);
     const bool approved = normalised.status == EStatus::Approved;
     if (valid == results.end() || CountPairs(answer, kValid) != 1 ||
         !((valid->second == "true" && approved) || (valid->second == "false" && !approved))) {
         normalised.status = EStatus::Error;
     }
-    // The parsed "message" reads "Approved" when the answer has none; only an approval says so.
-    if (normalised.status != EStatus::Approved && normalised.message == kApproved) {
-        normalised.message.clear();
+    const auto testStatus = results.find(kTestStatus);
+    const bool modeNamedTwice = CountPairs(answer, kTestStatus) > 1;
+    normalised.test =
+        modeNamedTwice || (testStatus != results.end() && testStatus->second != kLive);
+    if (modeNamedTwice) {
+        normalised.status = EStatus::Error;
+    }
+    if (ResultField(results, "code") == kSamePaymentTwice) {
+        normalised.status = EStatus::Error;
+        normalised.duplicate = true;
     }
 }
 
-// One result carries both checks, the address and the card code: "ALL MATCH" and the like.
+// One result carries both checks, the address and the card code: "ALL MATCH" and the like. The
+// parsed "message" reads "Approved" when the answer has none.
 const SResultTable kResults = {
     "SECPAY",
     {"code", kCodes, &CountPairs},
     {kTransactionId, "auth_code", kMessage, "cv2avs", "cv2avs", "amount"},
-    &MatchValidToCode,
+    &ReadValCardAnswer,
+    "amount",
+    kApproved,
 };
 
 }  // namespace

@@ -80,7 +80,9 @@ TEST(AuthorizeNetEndToEnd, DeclinesAndErrorsAreAnswersNotFailures) {
         EXPECT_EQ(run.Result(kFirstResult + 1), c.reasonCode) << c.card;
         EXPECT_EQ(run.Result(kFirstResult + 2), "Error - no result obtained") << c.card;
         EXPECT_EQ(run.Result(kFirstResult + 4), c.status) << c.card;
-        EXPECT_EQ(run.Result(kFirstResult + 5), run.Result(kFirstResult + 3)) << c.card;
+        // A refusal's transaction id is 0, which names no transaction.
+        const std::string id = run.Result(kFirstResult + 3).value_or("");
+        EXPECT_EQ(run.Result(kFirstResult + 5), id == "0" ? "" : id) << c.card;
     }
 }
 
@@ -125,13 +127,33 @@ TEST(AuthorizeNetEndToEnd, CardPresentAnswerUsesItsOwnLayout) {
         kMerchant + "|x_cpversion=1.0|x_market_type=2|x_device_type=4|x_amount=9.99|"
                     "x_card_num=5424000000000015|x_exp_date=1230|x_user_ref=till 4",
         {"x_version", "x_response_code", "x_trans_id", "x_user_reference", "x_avs_code",
-         "pgv.status", "pgv.transaction_id"}));
+         "pgv.status", "pgv.transaction_id", "x_account_number", "x_card_type", "pgv.amount"}));
     EXPECT_EQ(run.Result(kFirstResult), "1.0");
     EXPECT_EQ(run.Result(kFirstResult + 1), "1");
     EXPECT_THAT(*run.Result(kFirstResult + 2), ::testing::MatchesRegex("[0-9]{10}"));
     EXPECT_EQ(run.Result(kFirstResult + 3), "till 4");
     EXPECT_EQ(run.Result(kFirstResult + 5), "approved");
     EXPECT_EQ(run.Result(kFirstResult + 6), run.Result(kFirstResult + 2));
+    EXPECT_EQ(run.Result(kFirstResult + 7), "XXXX0015");
+    EXPECT_EQ(run.Result(kFirstResult + 8), "MasterCard");
+    EXPECT_EQ(run.Result(kFirstResult + 9), "9.99") << "the amount approved, at position 25";
+}
+
+// The gateway's test mode charges nothing and names no transaction: never an approval.
+TEST(AuthorizeNetEndToEnd, TestModeIsNoCharge) {
+    const SHostRun run = RunHost(
+        TransactionScript("AUTHNET",
+                          kMerchant + "|x_amount=4.00|x_card_num=4111111111111111|x_exp_date=1230|"
+                                      "x_test_request=TRUE",
+                          {"x_response_reason_text", "x_trans_id", "pgv.status", "pgv.approved",
+                           "pgv.test", "pgv.transaction_id", "pgv.amount"}));
+    EXPECT_EQ(run.Result(kFirstResult), "(TESTMODE) This transaction has been approved.");
+    EXPECT_EQ(run.Result(kFirstResult + 1), "0");
+    EXPECT_EQ(run.Result(kFirstResult + 2), "test");
+    EXPECT_EQ(run.Result(kFirstResult + 3), "0");
+    EXPECT_EQ(run.Result(kFirstResult + 4), "1");
+    EXPECT_EQ(run.Result(kFirstResult + 5), "");
+    EXPECT_EQ(run.Result(kFirstResult + 6), "");
 }
 
 TEST(AuthorizeNetEndToEnd, TransactionLogHoldsNoCardData) {
@@ -189,6 +211,7 @@ TEST(AuthorizeNetEndToEnd, TransactionLogHoldsNoCardData) {
         "  pgv.gateway=AUTHNET\n"
         "  pgv.message=This transaction has been approved.\n"
         "  pgv.status=approved\n"
+        "  pgv.test=0\n"
         "  pgv.transaction_id=" +
         transId + "\n");
     ASSERT_GE(log.size(), normalised.size());

@@ -76,6 +76,24 @@ TEST(PayflowEndToEnd, ResendUnderTheSameIdIsAnsweredAsDuplicate) {
     EXPECT_EQ(run.Result(kFirstResult + 6), run.Result(kFirstResult));
 }
 
+// A new request id with an order id sent before: the gateway answers with the earlier
+// transaction's answer, which is no approval of this one.
+TEST(PayflowEndToEnd, AnOrderIdSentBeforeIsARepeat) {
+    const std::string sale = kMerchant + kSale + "|AMT=6.00|ORDERID=e2e-order-6";
+    const SHostRun first = RunHost(TransactionScript(
+        "PAYPAL", sale + "|X-VPS-REQUEST-ID=e2e-order-6a", {"pgv.status", "pgv.transaction_id"}));
+    ASSERT_EQ(first.Result(kFirstResult), "approved");
+    const SHostRun again = RunHost(TransactionScript(
+        "PAYPAL", sale + "|X-VPS-REQUEST-ID=e2e-order-6b",
+        {"duplicate", "pgv.status", "pgv.duplicate", "pgv.approved", "pgv.transaction_id"}));
+    EXPECT_EQ(again.Result(kFirstResult), "2");
+    EXPECT_EQ(again.Result(kFirstResult + 1), "error");
+    EXPECT_EQ(again.Result(kFirstResult + 2), "1");
+    EXPECT_EQ(again.Result(kFirstResult + 3), "0");
+    EXPECT_EQ(again.Result(kFirstResult + 4), first.Result(kFirstResult + 1))
+        << "the earlier transaction, to look up";
+}
+
 TEST(PayflowEndToEnd, WithoutAnyRequestIdTheHeaderGoesBare) {
     const size_t before = ReceivedRequests().size();
     const SHostRun run = RunHost(

@@ -23,7 +23,7 @@ TEST(SecPayEndToEnd, ApprovalAsSentAndAsRead) {
     EXPECT_EQ(run.Result(kFirstResult + 2), "9999");
     EXPECT_EQ(run.Result(kFirstResult + 3), "TEST AUTH");
     EXPECT_EQ(run.Result(kFirstResult + 5), "ALL MATCH");
-    EXPECT_EQ(run.Result(kFirstResult + 7), "approved");
+    EXPECT_EQ(run.Result(kFirstResult + 7), "test") << "the sandbox answers as the test mode";
     EXPECT_EQ(run.Result(kFirstResult + 8), run.Result(kFirstResult + 4));
     EXPECT_EQ(run.Result(kFirstResult + 9), "ALL MATCH");
 
@@ -44,7 +44,7 @@ TEST(SecPayEndToEnd, ApprovalAsSentAndAsRead) {
         << "the answer loses its leading question mark";
 }
 
-TEST(SecPayEndToEnd, DeclinesAndRefusals) {
+TEST(SecPayEndToEnd, DeclinesRefusalsAndALiveApproval) {
     struct SCase {
         std::string parameters;
         std::string valid;
@@ -58,7 +58,8 @@ TEST(SecPayEndToEnd, DeclinesAndRefusals) {
          "TEST DECLINE", "declined"},
         {kMerchant + "|amount=5.00|card_no=4444333322221112|expiry=1230", "false", "P:C",
          "Luhn Check Failed", "error"},
-        {"name=x" + card, "false", "P:P", "Invalid merchant or password", "error"},
+        {"name=x" + card, "false", "P:M", "Invalid merchant or password", "error"},
+        {kMerchant + card + "|options=test_status=live", "true", "A", "Approved", "approved"},
     };
     for (const SCase& c : cases) {
         const SHostRun run = RunHost(TransactionScript(

@@ -25,7 +25,7 @@ std::string Summary(const std::string& body) {
     for (std::string field; std::getline(in, field, '|');) {
         f.push_back(field);
     }
-    const bool cardPresent = f.size() == 16 && f[0] == "1.0";
+    const bool cardPresent = f.size() == 26 && f[0] == "1.0";
     if (!cardPresent && f.size() != 68) {
         return body;
     }
@@ -65,6 +65,8 @@ TEST(AuthorizeNet, DecidesLikeTheTestMode) {
                  ",XXXX1111,Visa" + std::string(16, ',')},
             {"x_first_name=Ann+Lee", ok, true},
             {"x_card_code=901", ok + "N"},
+            {"x_test_request=TRUE", "1/1/000000/Y/0/"},
+            {"x_test_request=true&x_card_num=4222222222222&x_amount=2", "2/2//Y/0/"},
             {"x_exp_date=05%2F26", "3/8//P/0/"},
             {"x_card_num=4111111111111112", "3/6//P/0/"},
             {"x_amount=1.005", "3/5//P/0/"},
@@ -80,7 +82,8 @@ TEST(AuthorizeNet, DecidesLikeTheTestMode) {
            {
                {"x_delim_char=%2C&x_encap_char=%22&x_user_ref=R1&x_amount=5",
                 "\"1.0\",\"1\",\"1\",\"This transaction has been approved.\",\"JUG33L\",\"Y\","
-                "\"\",\"2000000001\",\"F478CCC22F02D79CA39FC249662E19EA\",\"R1\",\"XXXX1111\","
+                "\"\",\"2000000001\",\"F478CCC22F02D79CA39FC249662E19EA\",\"R1\","
+                "\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"XXXX1111\","
                 "\"Visa\",\"\",\"5.00\",\"5.00\",\"\""},
                {"x_track2=&x_track1=%25B4111111111111111%5EDOE%2FJ%5E3012101%3F", ok},
                {"x_track2=&x_track1=B41111111", "3/88//P/0/"},

@@ -113,5 +113,15 @@ TEST(Payflow, ARequestIdSeenOnAHostGetsItsEarlierAnswerButAHeaderFailureIsNotKep
     EXPECT_EQ(Masked(Answer(*gateway, kSale, id, "pilot-payflowpro.paypal.com")), kApproved);
 }
 
+TEST(Payflow, AnOrderIdSeenOnAHostGetsItsFirstAnswerUnderAnyRequestId) {
+    const auto gateway = MakePayflow();
+    const std::string order = "ORDERID[5]=o-100&" + kSale;
+    const std::string first = Answer(*gateway, order);
+    EXPECT_EQ(Masked(first), kApproved);
+    EXPECT_EQ(Answer(*gateway, order), first + "&DUPLICATE=2");
+    EXPECT_EQ(Masked(Answer(*gateway, "ORDERID[5]=o-101&" + kSale)), kApproved);
+    EXPECT_EQ(Masked(Answer(*gateway, order, {}, "pilot-payflowpro.paypal.com")), kApproved);
+}
+
 }  // namespace
 }  // namespace pgv::sandbox

@@ -72,7 +72,8 @@ std::string Lookup(CAuthBase& gateway, const char* name) {
 const SFolder kFolders[] = {
     // Our "|" encapsulation, none (right while no value holds a comma), and formats not ours:
     // "|" as the delimiter lands in the first field, "$" encapsulation stays on every value. Either
-    // way the response code is none the gateway documents, so the answer reads as an error.
+    // way the response code is none the gateway documents, so the answer reads as an error. A
+    // transaction id of 0 names no transaction.
     {"authorize_net",
      "AUTHNET",
      "",
@@ -110,7 +111,7 @@ const SFolder kFolders[] = {
           {"approved", "508223659", "Gw4NGI", "This transaction has been approved."},
           {"1", "508223659", "1", "Gw4NGI", nullptr}},
          {"cim_direct_refund_declined_extra_fields",
-          {"error", "0", "",
+          {"error", "", "",
            "The referenced transaction does not meet the criteria for issuing a credit."},
           {"3", "0", "54", nullptr, nullptr}},
          {"cim_direct_validate_comma_in_company",
@@ -118,32 +119,32 @@ const SFolder kFolders[] = {
           {"1", "508276300", "1", "DEsVh8", nullptr},
           {{"x_ship_to_address", " Inc"}}},
          {"omnipay_aim_authorize_failure",
-          {"error", "0", "", "A valid amount is required."},
+          {"error", "", "", "A valid amount is required."},
           {"3", "0", "5", nullptr, "Visa"}},
          {"omnipay_aim_authorize_success",
           {"approved", "2184493132", "GA4OQP", "This transaction has been approved."},
           {"1", "2184493132", "1", "GA4OQP", "Visa"}},
          {"omnipay_aim_capture_failure",
-          {"error", "0", "", "The transaction cannot be found."},
+          {"error", "", "", "The transaction cannot be found."},
           {"3", "0", "16", nullptr, nullptr}},
          {"omnipay_aim_capture_success",
           {"approved", "2184494531", "F51OYG", "This transaction has been approved."},
           {"1", "2184494531", "1", "F51OYG", "Visa"}},
          {"omnipay_aim_purchase_failure",
-          {"error", "0", "", "A valid amount is required."},
+          {"error", "", "", "A valid amount is required."},
           {"3", "0", "5", nullptr, "Visa"}},
          {"omnipay_aim_purchase_success",
           {"approved", "2184492509", "JE6JM1", "This transaction has been approved."},
           {"1", "2184492509", "1", "JE6JM1", "Visa"}},
          {"omnipay_aim_void_failure",
-          {"error", "0", "", "A valid referenced transaction ID is required."},
+          {"error", "", "", "A valid referenced transaction ID is required."},
           {"3", "0", "33", nullptr, "Visa"}},
          // Already voided: nothing was voided now, so no approval.
          {"omnipay_aim_void_success",
-          {"error", "0", "", "This transaction has already been voided."},
+          {"error", "", "", "This transaction has already been voided."},
           {"1", "0", "310", nullptr, "Visa"}},
          {"xml_direct_capture_over_amount",
-          {"error", "0", "",
+          {"error", "", "",
            "The amount requested for settlement cannot be greater than the original amount "
            "authorized."},
           {"3", "0", "47", nullptr, "Visa"}},
@@ -152,13 +153,13 @@ const SFolder kFolders[] = {
           {"1|1|1|This transaction has been approved.|8HUT72|Y|2235700270|1|description", nullptr}},
          {"xml_direct_pipe_delimiter_quote_encap", {"error", ""}, {kWholeAnswer, nullptr}},
          {"xml_direct_stored_card_invalid_number",
-          {"error", "0", "", "The credit card number is invalid."},
+          {"error", "", "", "The credit card number is invalid."},
           {"3", "0", "6", nullptr, nullptr}},
          {"xml_direct_stored_card_purchase",
           {"approved", "2235700270", "8HUT72", "This transaction has been approved."},
           {"1", "2235700270", "1", "8HUT72", "Visa"}},
          {"xml_direct_void_already_voided",
-          {"error", "0", "", "This transaction has already been voided."},
+          {"error", "", "", "This transaction has already been voided."},
           {"1", "0", "310", nullptr, "Visa"}},
      }},
     {"authorize_net_cp",
@@ -211,8 +212,9 @@ const SFolder kFolders[] = {
          {"am_nmi_successful_purchase",
           {"approved", "2762757839", "123456", "SUCCESS"},
           {"1", "SUCCESS", "123456", "2762757839", "100"}},
+         // A card stored in the vault: no money moved, and no transaction is named.
          {"am_nmi_successful_store_extra_field",
-          {"approved", "", "", "Customer Added"},
+          {"error", "", "", "Customer Added"},
           {"1", "Customer Added", "", "", "100"}},
          {"am_nmi_transcript_sale",
           {"approved", "2767466670", "123456"},
@@ -238,8 +240,10 @@ const SFolder kFolders[] = {
      Answered<CPayPal>,
      {"result", "pnref", "respmsg", "authcode"},
      {
+         // Express checkout details, a recurring profile, a profile's history: no transaction of
+         // this request is named, so none reads as an approval.
          {"am_nv_express_details",
-          {"approved", "", "", "Approved"},
+          {"error", "", "", "Approved"},
           {"0", nullptr, "Approved", nullptr}},
          {"am_nv_express_invalid_token",
           {"error", "", "", "Field format error: Invalid Token"},
@@ -252,9 +256,9 @@ const SFolder kFolders[] = {
           {"126", "V79A0D0CA828", "Under review by Fraud Service", "505PNI"},
           {{"postfpsmsg", "Review"}}},
          {"am_nv_recurring_add",
-          {"approved", "", "489PNI", "Approved"},
+          {"error", "", "", "Approved"},
           {"0", nullptr, "Approved", "489PNI"}},
-         {"am_nv_recurring_payment_history", {"approved", ""}, {"0", nullptr, nullptr, nullptr}},
+         {"am_nv_recurring_payment_history", {"error", ""}, {"0", nullptr, nullptr, nullptr}},
          {"am_nv_successful_authorization",
           {"approved", "VUJN1A6E11D9", "123456", "Approved"},
           {"0", "VUJN1A6E11D9", "Approved", "123456"}},
@@ -313,6 +317,8 @@ const SFolder kFolders[] = {
           {"approved", "G6TGMxfWh0", "000001", "APPROVED 000001"},
           {"A", "000001", "APPROVED 000001", "G6TGMxfWh0", "1741a24e00a5a5f11653"}},
      }},
+    // Most approvals published come from the gateway's test mode (test_status=true): nothing
+    // was charged for them.
     {"secpay",
      "SECPAY",
      "",
@@ -323,7 +329,7 @@ const SFolder kFolders[] = {
           {"error", "AUTHFAILURE01", "", "Preauth+Failed+:+See+code"},
           {"false", "AUTHFAILURE01", "P:E", nullptr, "Preauth+Failed+:+See+code"}},
          {"omnipay_authorize_success",
-          {"approved", "AUTHSUCCESS01", "9999", "TEST AUTH"},
+          {"test", "AUTHSUCCESS01", "", "TEST AUTH"},
           {"true", "AUTHSUCCESS01", "A", "9999", "TEST AUTH"}},
          {"omnipay_capture_failure",
           {"declined", "CAPTFAILURE01", "", "No {1} transaction found"},
@@ -332,16 +338,16 @@ const SFolder kFolders[] = {
           {"approved", "CAPTSUCCESS01", "9999", "Approved"},
           {"true", "CAPTSUCCESS01", "A", "9999", "Approved"}},
          {"omnipay_create_card_success",
-          {"approved", "CUSTCC01", "9999", "TEST AUTH"},
+          {"test", "CUSTCC01", "", "TEST AUTH"},
           {"true", "CUSTCC01", "A", "9999", "TEST AUTH"}},
          {"omnipay_purchase_success",
-          {"approved", "PURCHSUCCESS01", "9999", "TEST AUTH"},
+          {"test", "PURCHSUCCESS01", "", "TEST AUTH"},
           {"true", "PURCHSUCCESS01", "A", "9999", "TEST AUTH"}},
          {"omnipay_void_success",
           {"approved", "VOIDTRXN01", "", "Approved"},
           {"true", "VOIDTRXN01", "A", "", "Approved"}},
          {"perl_doc_approved",
-          {"approved", "tran0001", "9999", "TEST AUTH"},
+          {"test", "tran0001", "", "TEST AUTH"},
           {"true", "tran0001", "A", "9999", "TEST AUTH"}},
          {"perl_doc_luhn_failed_no_question_mark",
           {"error", "tran0001", "", "Luhn Check Failed"},
@@ -406,11 +412,13 @@ TEST(GatewayAnswers, EveryPublishedAnswerReadByOurRules) {
     }
 }
 
-// A Sage transaction record up to its reference: STX, then the fields at their offsets.
+// A Sage transaction record: STX, the fields at their offsets up to the reference, the order
+// number and the recurring indicator between field separators, and ETX.
 std::string SageRecord(char indicator, char cvv, char avs) {
     std::string message = "APPROVED";
     message.resize(32, ' ');
-    return std::string("\002") + indicator + "000001" + message + "10" + cvv + avs + "00REF0123456";
+    return std::string("\002") + indicator + "000001" + message + "10" + cvv + avs +
+           "00REF0123456\034ORDER-1\0340\034\003";
 }
 
 const AnsweredFunction kAuthNet = Answered<CAuthAuthorizeNet>;
@@ -534,7 +542,7 @@ TEST(GatewayAnswers, EachGatewaysOwnRules) {
         {kSecPay, "", "?valid=TRUE&code=A", {{"status", "error"}}},
         {kSecPay,
          "",
-         "?valid=true&code=A&cv2avs=ADDRESS MATCH ONLY",
+         "?valid=true&trans_id=T1&code=A&cv2avs=ADDRESS MATCH ONLY",
          {{"status", "approved"},
           {"avs", "ADDRESS MATCH ONLY"},
           {"cvv", "ADDRESS MATCH ONLY"},
@@ -560,10 +568,10 @@ TEST(GatewayAnswers, EachGatewaysOwnRules) {
         {kPayflow, "", "RESULT=-1&RESPMSG=Failed to connect to host", {{"status", "error"}}},
         {kPayflow,
          "",
-         "RESULT=0&AVSADDR=Y&AVSZIP=N&CVV2MATCH=X",
+         "RESULT=0&PNREF=V1&AVSADDR=Y&AVSZIP=N&CVV2MATCH=X",
          {{"status", "approved"}, {"avs", "YN"}, {"cvv", "X"}}},
         {kPayflow, "", "RESULT=0&AVSZIP=N", {{"avs", "N"}, {"cvv", ""}}},
-        {kPayflow, "", "RESULT[1]=0&COMMENT1[7]=RESULT=", {{"status", "approved"}}},
+        {kPayflow, "", "RESULT[1]=0&PNREF=V1&COMMENT1[7]=RESULT=", {{"status", "approved"}}},
         {kPayflow, "", "RESULT=0&PNREF=V1&COMMENT1[10]=&RESULT=12", {{"status", "approved"}}},
         // Approved for part of the amount: a prepaid card's balance.
         {kAuthNet,
@@ -582,11 +590,7 @@ TEST(GatewayAnswers, EachGatewaysOwnRules) {
          "",
          "RESULT=0&PNREF=V1&RESPMSG=Partial Approval&AMT=5.00&ORIGAMT=10.00",
          {{"status", "partial"}, {"approved", "0"}, {"amount", "5.00"}}},
-        // Errors that hold money: a repeat of an approved transaction, a failed settlement.
-        {kAuthNet,
-         "",
-         "|3|,|1|,|11|,|A duplicate transaction has been submitted.|,|AB12|,|P|,|0|",
-         {{"status", "error"}, {"auth_code", "AB12"}, {"duplicate", "1"}}},
+        // An error that holds money: a failed settlement. Repeats are in the table of their own.
         {kAuthNet,
          "",
          "|3|,|1|,|36|,|The authorization was approved, but settlement failed.|,|AB12|,|P|,|78|",
@@ -603,6 +607,100 @@ TEST(GatewayAnswers, EachGatewaysOwnRules) {
         {kSecPay, "", "", {{"status", "error"}, {"message", ""}}},
         {kSecPay, "", "?valid=false&code=N", {{"status", "declined"}, {"message", ""}}},
         {kPayflow, "", "RESULT=50&RESPMSG=Insufficient funds available", {{"status", "declined"}}},
+        // The amount is the amount approved: none for a decline, a hold or an error. An approval
+        // for less than the amount asked is a partial one, whichever field says so.
+        {kAuthNet,
+         "x_amount=10.00",
+         "|2|,|1|,|2|,|This transaction has been declined.|,||,|Y|,|77|,||,||,|10.00|",
+         {{"status", "declined"}, {"amount", ""}}},
+        {kAuthNet,
+         "x_amount=10.00",
+         "|4|,|1|,|252|,|Your order has been received.|,||,|Y|,|77|,||,||,|10.00|",
+         {{"status", "review"}, {"amount", ""}}},
+        {kAuthNet,
+         "x_amount=10",
+         "|1|,|1|,|1|,|Approved|,|AB12|,|Y|,|77|,||,||,|10.00|",
+         {{"status", "approved"}, {"amount", "10.00"}}},
+        {kAuthNet,
+         "x_amount=10.00",
+         "|1|,|1|,|1|,|Approved|,|AB12|,|Y|,|77|,||,||,|9.99|",
+         {{"status", "partial"}, {"amount", "9.99"}}},
+        {kAuthNet,
+         "x_cpversion=1.0|x_amount=10.00",
+         "|1.0|,|4|,|295|,|Partially approved|,|AB12|,|Y|,||,|88|,||,||,||,||,||,||,||,||,||,||,"
+         "||,||,|XXXX1111|,|Visa|,|S1|,|10.00|,|4.00|,|0.00|",
+         {{"status", "partial"}, {"amount", "4.00"}, {"transaction_id", "88"}}},
+        {kNmi,
+         "amount=10.00",
+         "response=1&transactionid=5&amount_authorized=5.00",
+         {{"status", "partial"}, {"amount", "5.00"}}},
+        {kNmi,
+         "amount=10.00",
+         "response=2&transactionid=5&amount_authorized=10.00",
+         {{"status", "declined"}, {"amount", ""}}},
+        {kNmi,
+         "amount=5.00",
+         "response=1&transactionid=5&amount_authorized=5.00&partial_payment_balance=5.00&"
+         "partial_payment_balance=0.00",
+         {{"status", "error"}, {"amount", ""}}},
+        {kNmi,
+         "amount=10.00",
+         "response=1&transactionid=5&amount_authorized=5.00&orderid=x&amount_authorized=10.00",
+         {{"status", "error"}}},
+        {kPayflow,
+         "AMT=10.00|PARTIALAUTH=Y",
+         "RESULT=0&PNREF=V1&RESPMSG=Partial Approval&AMT=5.00",
+         {{"status", "partial"}, {"amount", "5.00"}}},
+        {kPayflow,
+         "AMT=10.00",
+         "RESULT=0&PNREF=V1&RESPMSG=Approved&AMT=10.0",
+         {{"status", "approved"}, {"amount", "10.0"}}},
+        {kPayflow,
+         "AMT=10.00",
+         "RESULT=12&PNREF=V1&RESPMSG=Declined&AMT=10.00",
+         {{"status", "declined"}, {"amount", ""}}},
+        {kSecPay,
+         "amount=50.00",
+         "?valid=true&trans_id=T1&code=A&auth_code=9999&amount=25.00",
+         {{"status", "partial"}, {"amount", "25.00"}}},
+        // A record cut on its way, inside its reference or short of its end, is none: a cut
+        // reference would name another transaction to a void or refund.
+        {kSage,
+         "",
+         SageRecord('A', 'M', 'Y'),
+         {{"status", "approved"}, {"transaction_id", "REF0123456"}}},
+        {kSage, "", SageRecord('A', 'M', 'Y') + "\r\n", {{"status", "approved"}}},
+        {kSage,
+         "",
+         SageRecord('A', 'M', 'Y').substr(0, 50),
+         {{"status", "error"}, {"transaction_id", ""}}},
+        {kSage,
+         "",
+         SageRecord('A', 'M', 'Y').substr(0, 56),
+         {{"status", "error"}, {"transaction_id", ""}}},
+        {kSage,
+         "",
+         SageRecord('A', 'M', 'Y').substr(0, 65),
+         {{"status", "error"}, {"transaction_id", ""}}},
+        {kSage, "", SageRecord('A', 'M', 'Y') + "x", {{"status", "error"}}},
+        {kSage,
+         "trans_type=settlement",
+         settlement.substr(0, 60),
+         {{"status", "error"}, {"transaction_id", ""}}},
+        // A line end after the last pair belongs to no value; a byte-order mark to no field.
+        {kPayflow,
+         "",
+         "RESULT=0&PNREF=V1&AUTHCODE=123456\r\n",
+         {{"status", "approved"}, {"auth_code", "123456"}}},
+        {kPayflow, "", "RESULT=0&PNREF=V1\r\n", {{"transaction_id", "V1"}}},
+        {kAuthNet,
+         "",
+         "\xEF\xBB\xBF|1|,|1|,|1|,|Approved|,|AB12|,|Y|,|77|",
+         {{"status", "approved"}, {"transaction_id", "77"}, {"auth_code", "AB12"}}},
+        {kNmi,
+         "",
+         "\xEF\xBB\xBFresponse=1&transactionid=5",
+         {{"status", "approved"}, {"transaction_id", "5"}}},
         // A request id used again: the same request resent is answered rightly; a new one under
         // the old id was never processed, nor one under an id this process never sent. In order.
         {kPayflow,
@@ -629,6 +727,178 @@ TEST(GatewayAnswers, EachGatewaysOwnRules) {
     };
     for (const auto& c : cases) {
         const std::unique_ptr<CAuthBase> gateway = c.answered(c.params, c.answer);
+        for (const auto& [name, value] : c.pgv) {
+            EXPECT_EQ(Lookup(*gateway, (std::string("pgv.") + name).c_str()), value)
+                << name << " of \"" << c.answer << '"';
+        }
+    }
+}
+
+// A refusal of a request as a repeat of an earlier one: the earlier may have charged the card, so
+// none is a decline (another card would be charged too) and none an approval (the earlier answer
+// is not this request's). The gateway's own repeat keeps the original's authorisation code.
+TEST(GatewayAnswers, DuplicateRefusalsAcrossTheGateways) {
+    const struct {
+        AnsweredFunction answered;
+        const char* params;
+        std::string answer;
+        std::vector<SValue> pgv;  // names without "pgv.", besides the status and the flag
+    } cases[] = {
+        {kAuthNet,
+         "",
+         "|3|,|1|,|11|,|A duplicate transaction has been submitted.|,|AB12|,|P|,|0|",
+         {{"auth_code", "AB12"}, {"transaction_id", ""}}},
+        {kAuthNet,
+         "",
+         "|2|,|1|,|318|,|A duplicate transaction has been submitted.|,||,|P|,|0|",
+         {{"message", "A duplicate transaction has been submitted."}}},
+        {kAuthNet,
+         "",
+         "|2|,|1|,|222|,|This transaction has been declined|,|000000|,|P|,|0|",
+         {{"auth_code", ""}}},
+        {kAuthNet,
+         "x_cpversion=1.0",
+         "|1.0|,|2|,|318|,|A duplicate transaction has been submitted.|,||,|P|,||,|0|",
+         {}},
+        {kNmi,
+         "",
+         "response=3&responsetext=Duplicate transaction REFID:3164215428&authcode=&"
+         "transactionid=&response_code=300",
+         {{"message", "Duplicate transaction REFID:3164215428"}}},
+        {kNmi,
+         "",
+         "response=3&responsetext=Duplicate transaction at processor&transactionid=&"
+         "response_code=430",
+         {}},
+        {kNmi, "", "response=2&responsetext=DECLINE&transactionid=6&response_code=430", {}},
+        {kNmi,
+         "",
+         "response=2&responsetext=Duplicate transaction REFID:1&transactionid=7&response_code=200",
+         {{"transaction_id", "7"}}},
+        {kSecPay,
+         "",
+         "?valid=false&trans_id=T1&code=P:P&message=Same payment presented twice",
+         {{"transaction_id", "T1"}}},
+        {kPayflow,
+         "X-VPS-REQUEST-ID=order-77-b|ORDERID=order-77|AMT=10.00",
+         "RESULT=0&PNREF=V77&RESPMSG=Approved&AUTHCODE=111PNI&DUPLICATE=2",
+         {{"transaction_id", "V77"},
+          {"message",
+           "The gateway took this request for a repeat of an earlier transaction: look that one "
+           "up before charging again"}}},
+        {kPayflow, "X-VPS-REQUEST-ID=order-78", "RESULT=12&PNREF=V78&DUPLICATE=-1", {}},
+        {kPayflow,
+         "X-VPS-REQUEST-ID=order-79",
+         "RESULT=0&PNREF=V79&DUPLICATE=1&DUPLICATE[1]=0",
+         {}},
+    };
+    for (const auto& c : cases) {
+        const std::unique_ptr<CAuthBase> gateway = c.answered(c.params, c.answer);
+        EXPECT_EQ(Lookup(*gateway, "pgv.status"), "error") << c.answer;
+        EXPECT_EQ(Lookup(*gateway, "pgv.duplicate"), "1") << c.answer;
+        EXPECT_EQ(Lookup(*gateway, "pgv.amount"), "") << c.answer;
+        for (const auto& [name, value] : c.pgv) {
+            EXPECT_EQ(Lookup(*gateway, (std::string("pgv.") + name).c_str()), value)
+                << name << " of \"" << c.answer << '"';
+        }
+    }
+}
+
+// A gateway's test mode moves no money: an answer it marks as a test is no approval, whatever it
+// would have said for real. Where nothing in the answer marks it (NMI's test mode, the test hosts
+// test_account picks), the answer reads as a live one.
+TEST(GatewayAnswers, TestModeAnswers) {
+    const struct {
+        AnsweredFunction answered;
+        const char* params;
+        std::string answer;
+        const char* status;
+        const char* test;
+        std::vector<SValue> pgv;  // names without "pgv."
+    } cases[] = {
+        {kAuthNet,
+         "x_amount=10.00",
+         "|1|,|1|,|1|,|(TESTMODE) This transaction has been approved.|,|000000|,|P|,|0|,||,||,"
+         "|10.00|",
+         "test",
+         "1",
+         {{"transaction_id", ""}, {"auth_code", ""}, {"amount", ""}, {"approved", "0"}}},
+        {kAuthNet,
+         "",
+         "|2|,|1|,|2|,|(TESTMODE) This transaction has been declined.|,|000000|,|P|,|0|",
+         "declined",
+         "1",
+         {}},
+        {kAuthNet,
+         "",
+         "|3|,|1|,|13|,|(Testmode) This transaction cannot be accepted.|,||,|P|,|0|",
+         "error",
+         "1",
+         {}},
+        {kAuthNet,
+         "x_cpversion=1.0",
+         "|1.0|,|1|,|1|,|(TESTMODE) This transaction has been approved.|,|000000|,|P|,||,|0|",
+         "test",
+         "1",
+         {{"transaction_id", ""}}},
+        {kAuthNet,
+         "",
+         "|4|,|1|,|253|,|(TESTMODE) Your order has been received.|,|AB12|,|P|,|0|",
+         "test",
+         "1",
+         {}},
+        // Transaction id 0 names no transaction, marked as a test or not.
+        {kAuthNet,
+         "",
+         "|1|,|1|,|1|,|This transaction has been approved.|,|000000|,|P|,|0|",
+         "error",
+         "0",
+         {{"transaction_id", ""}}},
+        {kAuthNet,
+         "",
+         "|1|,|1|,|311|,|This transaction has already been captured.|,||,|P|,|0|",
+         "error",
+         "0",
+         {{"transaction_id", ""}}},
+        {kAuthNet,
+         "",
+         "|1|,|1|,|1|,|Approved|,|AB12|,|P|,|000|",
+         "error",
+         "0",
+         {{"transaction_id", ""}}},
+        {kSecPay,
+         "",
+         "?valid=true&trans_id=T1&code=A&auth_code=9999&message=TEST AUTH&test_status=true",
+         "test",
+         "1",
+         {{"transaction_id", "T1"}, {"auth_code", ""}, {"message", "TEST AUTH"}}},
+        {kSecPay,
+         "",
+         "?valid=false&trans_id=T1&code=N&message=TEST DECLINE&test_status=false",
+         "declined",
+         "1",
+         {}},
+        {kSecPay,
+         "",
+         "?valid=true&trans_id=T1&code=A&test_status=true",
+         "test",
+         "1",
+         {{"message", ""}}},
+        {kSecPay, "", "?valid=true&trans_id=T1&code=A&test_status=live", "approved", "0", {}},
+        {kSecPay, "", "?valid=true&trans_id=T1&code=A&auth_code=9999", "approved", "0", {}},
+        {kSecPay,
+         "",
+         "?valid=true&trans_id=T1&code=A&test_status=true&test_status=live",
+         "error",
+         "1",
+         {}},
+        {kNmi, "", "response=1&transactionid=5&authcode=123456", "approved", "0", {}},
+        {kPayflow, "test_account=1", "RESULT=0&PNREF=A1&AUTHCODE=010PNI", "approved", "0", {}},
+    };
+    for (const auto& c : cases) {
+        const std::unique_ptr<CAuthBase> gateway = c.answered(c.params, c.answer);
+        EXPECT_EQ(Lookup(*gateway, "pgv.status"), c.status) << c.answer;
+        EXPECT_EQ(Lookup(*gateway, "pgv.test"), c.test) << c.answer;
         for (const auto& [name, value] : c.pgv) {
             EXPECT_EQ(Lookup(*gateway, (std::string("pgv.") + name).c_str()), value)
                 << name << " of \"" << c.answer << '"';

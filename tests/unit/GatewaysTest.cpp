@@ -400,15 +400,22 @@ TEST(SagePayments, ParseResultsCutsFieldsAtFixedOffsets) {
          fields + "order number=ORD-1,recurring indicator=1," + tail},
         {"", fixed + "\034\034" + "0\034\003",
          fields + "order number=,recurring indicator=0," + tail},
-        {"", fixed + "\034ORD\034", fields + "order number=ORD,recurring indicator=," + tail},
-        {"", fixed + "\034ORD", fields + tail},
-        {"", fixed.substr(0, 46), fields + "reference=,risk indicator=00"},
-        {"", fixed.substr(0, 8) + Blanks("", 32) + fixed.substr(40), head + "," + tail},
+        {"", fixed + "\034\034" + "0\034\003\r\n",
+         fields + "order number=,recurring indicator=0," + tail},
+        // A record that does not end as the gateway ends it was cut on its way: what was read
+        // stays, and the parser gives up.
+        {"", fixed + "\034ORD\034", "!" + fields + "order number=ORD,recurring indicator=," + tail},
+        {"", fixed + "\034ORD\034\003",
+         "!" + fields + "order number=ORD,recurring indicator=\003," + tail},
+        {"", fixed + "\034ORD", "!" + fields + tail},
+        {"", fixed.substr(0, 46), "!" + fields + "reference=,risk indicator=00"},
+        {"", fixed.substr(0, 8) + Blanks("", 32) + fixed.substr(40), "!" + head + "," + tail},
         {"", fixed.substr(0, 40),
          "!approval indicator=A,code=123456,front-end=,message=APPROVED 01"},
         {"", "", "!"},
         {"trans_type=settlement", kSettlement, batch + "SREF012345"},
-        {"trans_type=settlement", kSettlement.substr(0, 58), batch},
+        {"trans_type=settlement", kSettlement.substr(0, 58), "!" + batch},
+        {"trans_type=settlement", kSettlement.substr(0, 64), "!" + batch + "SREF01"},
         {"trans_type=settlement", kSettlement.substr(0, 50),
          "!approval indicator=A,batch item count=000004,batch net=0000,batch number=000123,"
          "message=BATCH OK"}};

@@ -23,12 +23,17 @@ public:
 
 StringMap Normalised(const char* status, const char* message, const char* gateway,
                      const char* transactionId = "") {
-    return {
-        {"pgv.amount", ""},       {"pgv.approved", std::string(status) == "approved" ? "1" : "0"},
-        {"pgv.auth_code", ""},    {"pgv.duplicate", "0"},
-        {"pgv.avs", ""},          {"pgv.cvv", ""},
-        {"pgv.gateway", gateway}, {"pgv.message", message},
-        {"pgv.status", status},   {"pgv.transaction_id", transactionId}};
+    return {{"pgv.amount", ""},
+            {"pgv.approved", std::string(status) == "approved" ? "1" : "0"},
+            {"pgv.auth_code", ""},
+            {"pgv.duplicate", "0"},
+            {"pgv.avs", ""},
+            {"pgv.cvv", ""},
+            {"pgv.gateway", gateway},
+            {"pgv.message", message},
+            {"pgv.status", status},
+            {"pgv.test", "0"},
+            {"pgv.transaction_id", transactionId}};
 }
 
 TEST(SendFlow, RequestTextFollowsTheFlags) {
@@ -103,7 +108,7 @@ TEST(SendFlow, TransactionLogLinesWithCardDataMasked) {
                         {"x_card_code", "123"},
                         {"x_card_num", "4111 1111 1111 1111"},
                         {"x_invoice_num", "123"}};
-    gateway.answer = "1,card 4111 1111 1111 1111 ok";
+    gateway.answer = "1,card 4111 1111 1111 1111 ok,T-1";
     EXPECT_EQ(gateway.SendNow(),
               "x_amount=1.00&x_card_code=123&x_card_num=4111%201111%201111%201111&"
               "x_invoice_num=123");
@@ -122,9 +127,10 @@ TEST(SendFlow, TransactionLogLinesWithCardDataMasked) {
               "(exchange)\n"
               "\n"
               "--Results\n"
-              "  all=1,card XXXX XXXX XXXX 1111 ok\n"
+              "  all=1,card XXXX XXXX XXXX 1111 ok,T-1\n"
               "  x=1\n"
               "  y=card XXXX XXXX XXXX 1111 ok\n"
+              "  z=T-1\n"
               "\n"
               "--Normalised results\n"
               "  pgv.amount=\n"
@@ -136,7 +142,8 @@ TEST(SendFlow, TransactionLogLinesWithCardDataMasked) {
               "  pgv.gateway=TEST\n"
               "  pgv.message=card XXXX XXXX XXXX 1111 ok\n"
               "  pgv.status=approved\n"
-              "  pgv.transaction_id=\n");
+              "  pgv.test=0\n"
+              "  pgv.transaction_id=T-1\n");
     gateway.SendNow();
     EXPECT_EQ(pgvtest::ReadFile(path), log) << "the second send has no WIM_Log any more";
 }
@@ -160,7 +167,7 @@ TEST(SendFlow, RefusedRequestFailsBeforeAnyConnection) {
         "--Normalised results\n  pgv.amount=\n  pgv.approved=0\n  pgv.auth_code=\n  pgv.avs=\n"
         "  pgv.cvv=\n  pgv.duplicate=0\n  pgv.gateway=\n  pgv.message=Invalid parameter name\n  "
         "pgv.status=error\n"
-        "  pgv.transaction_id=\n");
+        "  pgv.test=0\n  pgv.transaction_id=\n");
 }
 
 // A parser that gives up (Sage's, on a short answer) fails the transaction; the log still
@@ -183,7 +190,7 @@ TEST(SendFlow, UnreadableAnswerStillClosesTheLogAndRestoresIndentation) {
         "(exchange)\n\n--Results\n  approval indicator=A\n  code=\n\n--Normalised results\n"
         "  pgv.amount=\n  pgv.approved=0\n  pgv.auth_code=\n  pgv.avs=\n  pgv.cvv=\n"
         "  pgv.duplicate=0\n  pgv.gateway=\n"
-        "  pgv.message=\n  pgv.status=error\n  pgv.transaction_id=\n";
+        "  pgv.message=\n  pgv.status=error\n  pgv.test=0\n  pgv.transaction_id=\n";
     EXPECT_EQ(pgvtest::ReadFile(path), one + one);
 }
 

@@ -1,9 +1,10 @@
-// The rules of the texts that travel: length tags, pairs, padding and control bytes.
+// The rules of the texts that travel: length tags, pairs, padding, control bytes and amounts.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <string_view>
 
+#include "wire/Amount.h"
 #include "wire/ControlBytes.h"
 #include "wire/LengthTag.h"
 #include "wire/Padding.h"
@@ -92,6 +93,40 @@ TEST(Wire, ControlBytes) {
         {"\x7f", true},          {"\x80\xff", false}};
     for (const auto& [text, holds] : cases) {
         EXPECT_EQ(HoldsControlByte(text), holds) << text;
+    }
+}
+
+// Amounts compare as the decimals they are, whatever the locale: "less" is what makes a partial
+// approval, and "unreadable" leaves the approval as the gateway gave it.
+TEST(Wire, AmountsCompareExactly) {
+    const struct {
+        const char* a;
+        const char* b;
+        const char* order;  // "<", "=", ">", or kUnreadable when either is no amount
+    } cases[] = {
+        {"9.99", "10.00", "<"},
+        {"10.10", "10.1", "="},
+        {"010", "10.", "="},
+        {" 5.00 ", "5", "="},
+        {"0.05", "0.5", "<"},
+        {"0.5", "0.51", "<"},
+        {"100", "99.999", ">"},
+        {".5", "0.50", "="},
+        {"0", "0.00", "="},
+        {"12345678901234567890.01", "12345678901234567890.001", ">"},
+        {"1,000.00", "1", kUnreadable},
+        {"-1", "1", kUnreadable},
+        {"$5", "5", kUnreadable},
+        {".", "1", kUnreadable},
+        {"", "1", kUnreadable},
+        {"1.2.3", "1", kUnreadable},
+        {"1e3", "1000", kUnreadable},
+    };
+    for (const auto& c : cases) {
+        const std::optional<SAmount> a = ReadAmount(c.a);
+        const std::optional<SAmount> b = ReadAmount(c.b);
+        const std::string order = !a || !b ? kUnreadable : *a < *b ? "<" : *b < *a ? ">" : "=";
+        EXPECT_EQ(order, c.order) << c.a << " against " << c.b;
     }
 }
 

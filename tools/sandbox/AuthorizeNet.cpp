@@ -1,5 +1,6 @@
 // Authorize.Net: the AIM 3.1 card-not-present API and the card-present 1.0 API on one path, with
-// the decisions of the gateway's documented test mode.
+// the decisions of the gateway's documented test mode; a request with x_test_request=TRUE is
+// answered as an account in test mode answers, with transaction id 0 and nothing charged.
 #include <openssl/evp.h>
 
 #include <atomic>
@@ -19,6 +20,7 @@ constexpr std::string_view kDeclineZip = "46282";
 constexpr std::string_view kCardCodeMismatch = "901";
 constexpr std::string_view kDeclined = "This transaction has been declined.";
 constexpr std::size_t kAimFieldCount = 68;
+constexpr std::size_t kCardPresentReservedEnd = 20;
 
 enum class EApi { Aim, CardPresent };
 
@@ -263,7 +265,12 @@ STransaction CAuthorizeNet::Decide(const CParams& params, EApi api, bool hostAcc
     t.amount = NormalizeAmount(params.Value("x_amount")).value_or(params.Value("x_amount"));
     t.cardNumber = params.Value("x_card_num");
     t.outcome = Check(params, api, hostAccepts, t);
-    if (t.outcome.code != 3) {
+    if (EqualsIgnoreCase(params.Value("x_test_request"), "TRUE")) {
+        t.outcome.text = "(TESTMODE) " + t.outcome.text;
+        if (t.outcome.code == 1) {
+            t.authCode = "000000";
+        }
+    } else if (t.outcome.code != 3) {
         const unsigned long long id = nextTransactionId_++;
         t.transactionId = std::to_string(id);
         const std::string cardCode = params.Value("x_card_code");
@@ -336,23 +343,23 @@ std::vector<std::string> AimFields(const STransaction& t, const CParams& params)
     return fields;
 }
 
+// Positions 11 to 20 are reserved; the masked card, its type and the split-tender fields of a
+// prepaid card (its id, the amount asked, the amount approved, the balance) follow them.
 std::vector<std::string> CardPresentFields(const STransaction& t, const CParams& params) {
-    return {"1.0",
-            std::to_string(t.outcome.code),
-            std::to_string(t.outcome.reason),
-            t.outcome.text,
-            t.authCode,
-            t.outcome.avs,
-            t.cardCodeResponse,
-            t.transactionId,
-            t.hash,
-            params.Value("x_user_ref"),
-            MaskedAccount(t.cardNumber),
-            CardBrand(t.cardNumber),
-            "",
-            t.amount,
-            t.outcome.code == 1 ? t.amount : "",
-            ""};
+    std::vector<std::string> fields = {"1.0",
+                                       std::to_string(t.outcome.code),
+                                       std::to_string(t.outcome.reason),
+                                       t.outcome.text,
+                                       t.authCode,
+                                       t.outcome.avs,
+                                       t.cardCodeResponse,
+                                       t.transactionId,
+                                       t.hash,
+                                       params.Value("x_user_ref")};
+    fields.resize(kCardPresentReservedEnd);
+    fields.insert(fields.end(), {MaskedAccount(t.cardNumber), CardBrand(t.cardNumber), "", t.amount,
+                                 t.outcome.code == 1 ? t.amount : "", ""});
+    return fields;
 }
 
 // Without x_delim_data=TRUE, or with a relay response asked for, the gateway renders a page

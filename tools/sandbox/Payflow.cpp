@@ -1,5 +1,6 @@
 // PayPal Payflow Pro: the name-value protocol posted to "/", with the gateway's request headers,
-// length-tagged values and duplicate detection by request id, on the live and the pilot host.
+// length-tagged values and duplicate detection by request id and by ORDERID, on the live and the
+// pilot host.
 #include <algorithm>
 #include <map>
 #include <mutex>
@@ -103,6 +104,7 @@ bool HasValidExpiry(std::string_view text) {
 
 struct SHostState {
     std::map<std::string, std::string> answers;  // by X-VPS-REQUEST-ID
+    std::map<std::string, std::string> orders;   // the first answer for each ORDERID
     std::set<std::string> pnrefs;
 };
 
@@ -233,7 +235,18 @@ SHttpResponse CPayflow::Handle(const SHttpRequest& request) {
         response.body = FormatError(*parsed.badField);
     } else {
         const char prefix = request.host == GatewayHost(EGatewayHost::PayflowTest) ? 'A' : 'V';
-        response.body = Decide(CParams(std::move(parsed.params)), state, prefix);
+        const CParams params(std::move(parsed.params));
+        const std::string orderId = params.Value("ORDERID");
+        // An order id sent before, under another request id, is answered with its first answer.
+        if (const auto earlier = state.orders.find(orderId);
+            !orderId.empty() && earlier != state.orders.end()) {
+            response.body = earlier->second + "&DUPLICATE=2";
+        } else {
+            response.body = Decide(params, state, prefix);
+            if (!orderId.empty()) {
+                state.orders.emplace(orderId, response.body);
+            }
+        }
     }
     state.answers.emplace(requestId, response.body);
     return response;

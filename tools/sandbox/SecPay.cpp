@@ -1,5 +1,6 @@
-// SecPay: the ValCard servlet, with the decisions of the gateway's test mode. Its answer is a
-// query string written without escaping, which is how the real gateway sends it.
+// SecPay: the ValCard servlet, with the decisions of the gateway's test mode, and a live
+// approval for options=test_status=live. Its answer is a query string written without escaping,
+// which is how the real gateway sends it.
 #include <string>
 #include <string_view>
 
@@ -35,11 +36,11 @@ bool HasOption(std::string_view options, std::string_view wanted) {
 std::string Answer(const CParams& params) {
     const std::string refused = "?valid=false&trans_id=" + params.Value("trans_id") + "&code=";
     if (params.Value("merchant").empty() || params.Value("remotepassword").empty()) {
-        return refused + "P:P&message=Invalid merchant or password";
+        return refused + "P:M&message=Invalid merchant or password";
     }
     for (const char* name : {"trans_id", "amount", "card_no", "expiry", "name"}) {
         if (params.Value(name).empty()) {
-            return refused + "P:M&message=Missing parameter " + name;
+            return refused + "P:X&message=Missing parameter " + name;
         }
     }
     const std::string amount = params.Value("amount");
@@ -58,9 +59,12 @@ std::string Answer(const CParams& params) {
     if (HasOption(params.Value("options"), "test_status=false")) {
         return refused + "N&message=TEST DECLINE&test_status=false";
     }
-    std::string approved = "?valid=true&trans_id=" + params.Value("trans_id") +
-                           "&code=A&auth_code=9999&message=TEST AUTH&amount=" + amount +
-                           "&test_status=true";
+    std::string approved = "?valid=true&trans_id=" + params.Value("trans_id") + "&code=A";
+    if (HasOption(params.Value("options"), "test_status=live")) {
+        approved += "&auth_code=AB1234&amount=" + amount;
+    } else {
+        approved += "&auth_code=9999&message=TEST AUTH&amount=" + amount + "&test_status=true";
+    }
     if (!params.Value("cv2").empty()) {
         approved += "&cv2avs=ALL MATCH";
     }
