@@ -4,10 +4,10 @@
 # unsigned one.
 #
 # Included by the top-level CMakeLists.txt. Run on its own, it prints what a Mac build sets and
-# the commands that sign and notarise the bundle, so that they can be checked where no Mac is:
-#   cmake [-DPGV_CODESIGN_IDENTITY=...] [-DPGV_NOTARY_PROFILE=...] -P cmake/KestovaPackaging.cmake
-# scripts/release runs the same commands on a Mac, on the universal bundle it names:
-#   cmake -DPGV_CODESIGN_IDENTITY=... -DPGV_BUNDLE=... -DPGV_RUN=ON -P cmake/KestovaPackaging.cmake
+# the command that signs the bundle, so that they can be checked where no Mac is:
+#   cmake [-DPGV_CODESIGN_IDENTITY=...] [-DPGV_BUNDLE=...] -P cmake/KestovaPackaging.cmake
+# A release made here is signed, notarised and stapled on a Mac by scripts/finish-mac, with the
+# same signing command.
 
 set(PGV_MAC_ARCHITECTURES arm64 x86_64)
 # The first macOS that runs on Apple silicon.
@@ -24,16 +24,6 @@ function(pgv_codesign_command out bundle identity)
     endif()
     list(APPEND command "${bundle}")
     set(${out} "${command}" PARENT_SCOPE)
-endfunction()
-
-# The commands that have Apple notarise the signed `bundle` under the notarytool keychain
-# profile `profile`, and staple the ticket to the bundle so that it travels with it, in `submit`
-# and `staple`. Apple takes a zip of the bundle, made by ditto as the Finder makes it.
-function(pgv_notarise_commands zip submit staple bundle profile)
-    set(${zip} ditto -c -k --keepParent "${bundle}" "${bundle}.notarise.zip" PARENT_SCOPE)
-    set(${submit} xcrun notarytool submit "${bundle}.notarise.zip" --keychain-profile "${profile}"
-        --wait PARENT_SCOPE)
-    set(${staple} xcrun stapler staple "${bundle}" PARENT_SCOPE)
 endfunction()
 
 # The step that signs `bundle` once it is complete, in `out`: the codesign command where codesign
@@ -55,24 +45,8 @@ if(CMAKE_SCRIPT_MODE_FILE STREQUAL CMAKE_CURRENT_LIST_FILE)
         set(PGV_BUNDLE Kestova.fmplugin)
     endif()
     pgv_codesign_command(codesign "${PGV_BUNDLE}" "${PGV_CODESIGN_IDENTITY}")
-    set(steps codesign)
-    if(PGV_NOTARY_PROFILE)
-        pgv_notarise_commands(zip submit staple "${PGV_BUNDLE}" "${PGV_NOTARY_PROFILE}")
-        list(APPEND steps zip submit staple)
-    endif()
-    if(NOT PGV_RUN)
-        message("architectures: ${PGV_MAC_ARCHITECTURES}")
-        message("oldest macOS: ${PGV_MAC_DEPLOYMENT_TARGET}")
-    endif()
-    foreach(step IN LISTS steps)
-        if(PGV_RUN)
-            execute_process(COMMAND ${${step}} COMMAND_ERROR_IS_FATAL ANY)
-        else()
-            list(JOIN ${step} " " line)
-            message("${step}: ${line}")
-        endif()
-    endforeach()
-    if(PGV_RUN AND PGV_NOTARY_PROFILE)
-        file(REMOVE "${PGV_BUNDLE}.notarise.zip")
-    endif()
+    list(JOIN codesign " " line)
+    message("architectures: ${PGV_MAC_ARCHITECTURES}")
+    message("oldest macOS: ${PGV_MAC_DEPLOYMENT_TARGET}")
+    message("codesign: ${line}")
 endif()

@@ -1,6 +1,7 @@
 # Joins the Mac cross build's two halves (presets mac-arm64 and mac-x86_64) into the universal
 # Kestova.fmplugin that ships, as a Mac build for both architectures makes it, then signs it where
-# codesign exists. Notarising and stapling need Apple's service and a Mac: the script says so.
+# codesign exists. Notarising and stapling need Apple's service and a Mac (scripts/finish-mac):
+# the script says so.
 #   cmake -DPGV_HALVES=ARM64_BUNDLE;X86_64_BUNDLE -DPGV_BUNDLE=OUT_BUNDLE
 #         [-DPGV_CODESIGN_IDENTITY=...] -P cmake/KestovaUniversal.cmake
 include(${CMAKE_CURRENT_LIST_DIR}/KestovaPackaging.cmake)
@@ -24,4 +25,5 @@ message("${PGV_BUNDLE}: ${archs}")
 
 pgv_sign_step(sign ${PGV_BUNDLE} "${PGV_CODESIGN_IDENTITY}")
 execute_process(COMMAND ${sign} COMMAND_ERROR_IS_FATAL ANY)
-message("Notarising and stapling are skipped: they need Apple's notary service, from a Mac")
+message("Notarising and stapling are skipped: they need Apple's notary service, from a Mac "
+        "(scripts/finish-mac)")
