@@ -23,9 +23,9 @@ constexpr DWORD kHeaderArea = 32;
 constexpr DWORD kMillisecondsPerSecond = 1000;
 // Without a time-out from the caller an exchange still never waits forever.
 constexpr DWORD kDefaultTimeoutMilliseconds = kDefaultWaitSeconds * kMillisecondsPerSecond;
-constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_EXISTING_CONNECT |
-                                INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTO_REDIRECT |
-                                INTERNET_FLAG_SECURE;
+// No keep-alive asked for, and no existing connection: each transaction has its own.
+constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
+                                INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_SECURE;
 // WinINet's length of a header block that ends at its zero byte.
 constexpr DWORD kZeroTerminated = static_cast<DWORD>(-1L);
 

@@ -45,6 +45,9 @@ struct SRow {
     // failure answered "Unable to connect to the portal" is a finding.
     int lateBySeconds = 0;
     EAnswer answer = EAnswer::MayHaveBeenSent;
+    // The row's transaction goes to the same server once more after the next transaction, in the
+    // same process, and fares the same.
+    bool again = false;
 };
 
 // The requests the listeners received over the run that carry the invoice number `tag`.
@@ -117,6 +120,8 @@ enum ECall : size_t {
     kStatus,
     kNextSend = 9,
     kNextStatus,
+    kAgainSend = 13,
+    kAgainAll,
 };
 
 // The row's transaction, the invoice number `tag` among its parameters.
@@ -131,11 +136,16 @@ std::string RowTransaction(const std::string& url, const std::string& logPath,
 
 std::string Script(const SRow& row, const std::string& logPath, const std::string& tag) {
     const std::string send = "PGV_SendTransaction ( " + std::to_string(kTimeoutSeconds) + " )\n";
-    return "PGV_SelectPortal ( \"AUTHNET\" )\n" + RowTransaction(row.url, logPath, tag + "-1") +
-           "PGV_GetResult ( \"error\" )\nPGV_GetResult ( \"pgv.status\" )\n"
-           "PGV_BeginTransaction\nPGV_SetParameters ( " +
-           Quoted("WIM_Log=" + logPath + "|" + kApproval) + " )\n" + send +
-           "PGV_GetResult ( \"pgv.status\" )\n";
+    std::string script = "PGV_SelectPortal ( \"AUTHNET\" )\n" +
+                         RowTransaction(row.url, logPath, tag + "-1") +
+                         "PGV_GetResult ( \"error\" )\nPGV_GetResult ( \"pgv.status\" )\n"
+                         "PGV_BeginTransaction\nPGV_SetParameters ( " +
+                         Quoted("WIM_Log=" + logPath + "|" + kApproval) + " )\n" + send +
+                         "PGV_GetResult ( \"pgv.status\" )\n";
+    if (row.again) {
+        script += RowTransaction(row.url, logPath, tag + "-2");
+    }
+    return script;
 }
 
 // A transaction's log is whole when the exchange was closed and both results blocks were
@@ -220,6 +230,10 @@ TEST(FaultMatrix, EveryRowFailsOrSucceedsAsDueAndInTime) {
         {"1 MB of NUL bytes", Odd("/nul/megabyte"), "", ""},
         // The log's mask hides each of the answer's 150,000 card numbers within the time-out.
         {"2 MB of card numbers", Odd("/cards"), "", Cards()},
+        // A connection kept for the next transaction, which the server drops once it has read
+        // that one's request: the request must not reach it again on a new connection.
+        {"kept connection dropped after the next request", Listener("PGV_KEEP_ALIVE_PORT"), "",
+         "ok", 0, EAnswer::MayHaveBeenSent, true},
     };
     for (size_t index = 0; index < std::size(rows); ++index) {
         const SRow& row = rows[index];
@@ -244,13 +258,23 @@ TEST(FaultMatrix, EveryRowFailsOrSucceedsAsDueAndInTime) {
         EXPECT_LE(run.Seconds(kSend), kTimeoutSeconds + kGraceSeconds) << row.behaviour;
         EXPECT_EQ(run.Result(kNextSend), "1") << row.behaviour << ": the next transaction";
         EXPECT_EQ(run.Result(kNextStatus), "approved") << row.behaviour << ": the next transaction";
+        if (row.again) {
+            EXPECT_EQ(run.Result(kAgainSend), run.Result(kSend)) << row.behaviour << ": once more";
+            EXPECT_EQ(run.Result(kAgainAll), run.Result(kAll)) << row.behaviour << ": once more";
+        }
 
         std::this_thread::sleep_until(start + std::chrono::seconds(row.lateBySeconds));
         ExpectReceivedAsAnswered(run.Result(kSend), tag + "-1", row.behaviour);
+        if (row.again) {
+            ExpectReceivedAsAnswered(run.Result(kAgainSend), tag + "-2",
+                                     row.behaviour + ": once more");
+        }
 
         const std::vector<std::string> logs = TransactionLogs(logPath);
-        if (logs.size() != 2) {
-            ADD_FAILURE() << row.behaviour << ": not two transactions in\n" << ReadFile(logPath);
+        const size_t transactions = row.again ? 3 : 2;
+        if (logs.size() != transactions) {
+            ADD_FAILURE() << row.behaviour << ": not " << transactions << " transactions in\n"
+                          << ReadFile(logPath);
             continue;
         }
         ExpectWhole(logs[0], row.behaviour);
