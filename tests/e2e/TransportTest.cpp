@@ -2,6 +2,9 @@
 // Authorize.Net URL override points the plug-in at it.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
 #include <vector>
 
 #include "Support.h"
@@ -197,6 +200,79 @@ TEST(TransportEndToEnd, EveryConnectionVerifiesItsCertificate) {
             ++request;
         }
     }
+}
+
+// The system's CA bundle without the runner's test CA, the last certificate in it, for as long as
+// the object lives.
+class CTestCaRemoved {
+public:
+    CTestCaRemoved() : m_Original(ReadFile(kBundle)) {}
+    ~CTestCaRemoved() { WriteFile(kBundle, m_Original); }
+    CTestCaRemoved(const CTestCaRemoved&) = delete;
+    CTestCaRemoved& operator=(const CTestCaRemoved&) = delete;
+
+    void Remove() const {
+        WriteFile(kBundle, m_Original.substr(0, m_Original.rfind("-----BEGIN CERTIFICATE-----")));
+    }
+
+private:
+    static constexpr char kBundle[] = "/etc/ssl/certs/ca-certificates.crt";
+    const std::string m_Original;
+};
+
+// Whether the sandbox has received a request carrying the invoice number `tag`.
+bool ReceivedTagged(const std::string& tag) {
+    for (const SReceivedRequest& request : ReceivedRequests()) {
+        if (request.requestLine.find("x_invoice_num=" + tag + "&") != std::string::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The Linux line keeps TLS sessions for the process. A resumed session skips the certificate
+// check, so when the trust store is read again, as after an administrator removed an authority,
+// every session kept goes with the store it was made under.
+TEST(TransportEndToEnd, ATrustStoreReadAgainDropsEveryKeptSession) {
+    if (OnWindows() || OnMacLine()) {
+        GTEST_SKIP() << "only the Linux line keeps TLS sessions of its own";
+    }
+    const std::string ok = OddUrl("/ok");
+    const std::vector<std::pair<std::string, std::string>> steps = {
+        {ok, "trust-1"}, {ok, "trust-2"}, {OddUrl("/stall"), "trust-3"}, {ok, "trust-4"}};
+    std::string script = "PGV_SelectPortal ( \"AUTHNET\" )\n";
+    for (const auto& [url, tag] : steps) {
+        script += "PGV_BeginTransaction\nPGV_SetParameters ( " +
+                  Quoted("_hostname=" + url + "|x_amount=1.00|x_invoice_num=" + tag) +
+                  " )\nPGV_SendTransaction ( 2 )\nPGV_GetResult ( \"error\" )\n";
+    }
+    const CTestCaRemoved bundle;
+    // The authority goes while the third transaction waits for its answer.
+    std::atomic<bool> removedInTime{false};
+    std::thread remover([&bundle, &removedInTime] {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!ReceivedTagged("trust-3") && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        removedInTime = ReceivedTagged("trust-3");
+        bundle.Remove();
+    });
+    const size_t before = ReceivedRequests().size();
+    const SHostRun run = RunHost(script);
+    remover.join();
+    ASSERT_TRUE(removedInTime) << "the third transaction never reached the sandbox";
+    EXPECT_EQ(run.exitCode, 0) << run.errors;
+    // Four calls a step after the portal's: begin, parameters, send, error.
+    const auto send = [](size_t step) { return 1 + step * 4 + 2; };
+    EXPECT_EQ(run.Result(send(0)), "1");
+    EXPECT_EQ(run.Result(send(1)), "1");
+    EXPECT_EQ(run.Result(send(2)), kMayHaveBeenSent);
+    EXPECT_EQ(run.Result(send(3)), kFailed);
+    EXPECT_EQ(run.Result(send(3) + 1), "System failed connect");
+    const std::vector<SReceivedRequest> requests = RequestsSince(before);
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_TRUE(requests[1].resumed);
+    EXPECT_FALSE(ReceivedTagged("trust-4"));
 }
 
 }  // namespace
