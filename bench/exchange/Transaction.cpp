@@ -46,7 +46,7 @@ int ApprovedTransactions(const std::string& hostOutput) {
 }
 
 SBareRequest PluginRequest() {
-    return {kRequestUrl, {"Accept: text/*", "User-Agent: Tenvale Paygrove"}};
+    return {kRequestUrl, {"Accept: text/*", "User-Agent: Tenvale Paygrove", "Connection: close"}};
 }
 
 bool IsApproval(const std::string& body) {

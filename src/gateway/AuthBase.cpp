@@ -92,6 +92,7 @@ bool CAuthBase::Authorize(const char* request, int timeout, std::string& respons
         const SHttpOutcome outcome =
             m_Exchange ? m_Exchange->Perform(http, m_Log)
                        : SHttpOutcome{false, ExchangeFailureText(EExchangeFailure::Unknown)};
+        m_RequestMayHaveBeenSent = outcome.ok || outcome.mayHaveBeenSent;
         response = outcome.text;
         return outcome.ok;
     } catch (...) {

@@ -66,6 +66,10 @@ public:
     void SetMachine(std::shared_ptr<const IMachine> machine);
     void CreateResultsField();
     void GetResponseFieldValue(const char* name, std::string& value);
+    // Whether the gateway may hold the last send's request: it answered, or the exchange failed
+    // after some of the request went out. False before any send and after one that failed before
+    // anything could leave.
+    bool RequestMayHaveBeenSent() const { return m_RequestMayHaveBeenSent; }
 
     StringMap m_Params;
     StringMap m_Results;
@@ -86,6 +90,7 @@ private:
 
     std::shared_ptr<IExchange> m_Exchange;
     std::shared_ptr<const IMachine> m_Machine;
+    bool m_RequestMayHaveBeenSent = false;
 };
 
 #endif

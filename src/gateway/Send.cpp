@@ -58,6 +58,7 @@ std::string CAuthBase::BuildRequest(int flags) {
 }
 
 bool CAuthBase::Send(int timeout, std::string& /*response*/) {
+    m_RequestMayHaveBeenSent = false;
     CTransactionLogScope logScope(m_Log);
     if (auto logParameter = m_Params.find(kLogParameter); logParameter != m_Params.end()) {
         m_Log.SetLogFile(logParameter->second.c_str());
@@ -95,7 +96,7 @@ bool CAuthBase::Send(int timeout, std::string& /*response*/) {
         ReviewAnswer(request, nullptr);
     } else if (!ParseResults(response)) {
         // A parser that gives up on the answer fails the transaction; the log still gets the
-        // fields it stored before that.
+        // fields it stored before that. The gateway answered, so it holds the request.
         ok = false;
         m_Normalised = NormalisedFields(FailedNormalised(std::string()));
     } else {

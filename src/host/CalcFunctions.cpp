@@ -17,7 +17,6 @@ namespace {
 constexpr char kVersionText[] = "Paygrove 5.1";
 constexpr char kSentText[] = "1";
 constexpr char kNotSentText[] = "Unable to connect to the portal";
-constexpr char kErrorField[] = "error";
 constexpr size_t kNameBufferSize = 33;
 constexpr size_t kTimeoutBufferSize = 6;
 // A native character takes at most this many bytes, so the parameter text is never cut.
@@ -53,16 +52,16 @@ const FMX_Locale* ParameterLocale(const FMX_DataVect* parms, uint32_t index) {
     return data == nullptr ? nullptr : FM_Data_GetLocale(data, &x);
 }
 
-// A request that may still reach the gateway is never answered as one that could not connect:
-// a script that sent it again could charge the card twice.
+// A request the gateway may hold is never answered as one that could not connect: a script that
+// sent it again could charge the card twice. Whatever failed after the request went out, the
+// answer is the text the time-out has always given, so that scripts that compare it keep working;
+// "error" says what failed.
 const char* SendAnswer(bool sent) {
     if (sent) {
         return kSentText;
     }
-    const char* const mayHaveBeenSent = ExchangeFailureText(EExchangeFailure::MayHaveBeenSent);
-    std::string error;
-    g_Auth->GetResponseFieldValue(kErrorField, error);
-    return error == mayHaveBeenSent ? mayHaveBeenSent : kNotSentText;
+    return g_Auth->RequestMayHaveBeenSent() ? ExchangeFailureText(EExchangeFailure::NoAnswerInTime)
+                                            : kNotSentText;
 }
 
 }  // namespace

@@ -14,9 +14,9 @@ enum class EExchangeFailure {
     None,
     InvalidUrl,
     ConnectFailed,
-    // The time ran out while the platform still held the request, which may yet reach the
-    // gateway: a charge may follow, and a script must not take this for "never sent".
-    MayHaveBeenSent,
+    // The time ran out after the request went out, or while the platform still held it and may
+    // yet send it: a charge may follow, and a script must not take this for "never sent".
+    NoAnswerInTime,
     HttpError,  // its text is followed by the status code
     SizeUnknown,
     ReadFailed,
@@ -32,7 +32,7 @@ inline const char* ExchangeFailureText(EExchangeFailure failure) {
             return "Invalid URL";
         case EExchangeFailure::ConnectFailed:
             return "System failed connect";
-        case EExchangeFailure::MayHaveBeenSent:
+        case EExchangeFailure::NoAnswerInTime:
             return "No answer in time; the request may have been sent";
         case EExchangeFailure::HttpError:
             return "HTTP error";
@@ -61,6 +61,9 @@ struct SHttpOutcome {
     bool ok = false;
     // The answer's body up to its first zero byte, or the failure's text.
     std::string text;
+    // Whether the gateway may hold the request: it answered, or some of the request went out, or
+    // still may, before the exchange failed. False only when none of it can have left.
+    bool mayHaveBeenSent = false;
 };
 
 class IExchange {

@@ -10,8 +10,10 @@
 #include <CoreFoundation/CoreFoundation.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <iterator>
 #include <type_traits>
 
 #include "log/Log.h"
@@ -33,6 +35,21 @@ constexpr char kRunLoopMode[] = "com.tenvale.paygrove.exchange";
 // Without a time-out from the caller, each wait still ends: no connection, or nothing new on it,
 // for this long fails the exchange, as on the other platforms.
 constexpr std::chrono::seconds kDefaultWait(kDefaultWaitSeconds);
+// Secure Transport's codes for a TLS handshake refused before it completed: the certificate, the
+// host name, or nothing the two sides agree on. Its other codes, a connection closed or a record
+// refused among them, come as well after the request went out.
+constexpr SInt32 kHandshakeRefusals[] = {
+    -9801,  // errSSLNegotiation
+    -9807,  // errSSLXCertChainInvalid
+    -9808,  // errSSLBadCert
+    -9812,  // errSSLUnknownRootCert
+    -9813,  // errSSLNoRootCert
+    -9814,  // errSSLCertExpired
+    -9815,  // errSSLCertNotYetValid
+    -9824,  // errSSLPeerHandshakeFail
+    -9836,  // errSSLPeerProtocolVersion
+    -9843,  // errSSLHostNameMismatch
+};
 
 struct SReleaser {
     void operator()(CFTypeRef object) const { CFRelease(object); }
@@ -43,6 +60,20 @@ using Owned = std::unique_ptr<std::remove_pointer_t<Ref>, SReleaser>;
 Owned<CFStringRef> MakeString(const std::string& text) {
     return Owned<CFStringRef>(
         CFStringCreateWithCString(kCFAllocatorDefault, text.c_str(), kCFStringEncodingMacRoman));
+}
+
+// What the stream's error proves: the name was not found, the connection was refused, or the TLS
+// handshake was; in each, no byte of the request left. Any other error may have come after it did.
+bool FailedBeforeTheRequest(const CFStreamError& error) {
+    if (error.domain == kCFStreamErrorDomainNetDB) {
+        return true;
+    }
+    if (error.domain == kCFStreamErrorDomainPOSIX) {
+        return error.error == ECONNREFUSED;
+    }
+    return error.domain == kCFStreamErrorDomainSSL &&
+           std::find(std::begin(kHandshakeRefusals), std::end(kHandshakeRefusals), error.error) !=
+               std::end(kHandshakeRefusals);
 }
 
 bool CopyText(CFStringRef string, std::string& text) {
@@ -90,12 +121,15 @@ public:
 
     bool Prepare(const SWireRequest& request, Log& log) override;
     EExchangeFailure Send() override;
+    bool RequestMayHaveLeft() override;
     bool QueryStatusCode(std::string& code) override;
     bool QueryContentLength(std::string& length) override;
+    bool QueryContentEncoding(std::string& encoding) override;
     long Read(char* buffer, size_t size) override;
     void Close() override;
 
 private:
+    bool QueryHeader(const char* name, std::string& value);
     // Runs the exchange's mode until the stream tells of something a read will not block on:
     // bytes to read, the end, or a failure. False when the time ran out first. News of bytes
     // allows one read, and the stream tells anew of what that read left; after the end or a
@@ -115,6 +149,7 @@ private:
     std::string m_FirstRead;
     size_t m_FirstReadPosition = 0;
     bool m_Ended = false;
+    bool m_Opened = false;
 };
 
 // The Mac plug-in's steps before it opens the connection: the message, its header fields (each
@@ -184,10 +219,12 @@ bool CCFNetworkBackend::WaitUntilReadable() {
 }
 
 EExchangeFailure CCFNetworkBackend::Send() {
-    // A stream the time ran out on is closed with the exchange, and what it still held of the
-    // request goes with it.
-    if (!CFReadStreamOpen(m_Stream.get()) || !WaitUntilReadable()) {
+    if (!CFReadStreamOpen(m_Stream.get())) {
         return EExchangeFailure::ConnectFailed;
+    }
+    m_Opened = true;
+    if (!WaitUntilReadable()) {
+        return EExchangeFailure::NoAnswerInTime;
     }
     m_FirstRead.assign(kFirstReadBytes, '\0');
     const CFIndex count = CFReadStreamRead(
@@ -202,16 +239,37 @@ EExchangeFailure CCFNetworkBackend::Send() {
     return m_Response ? EExchangeFailure::None : EExchangeFailure::ConnectFailed;
 }
 
+// The stream tells no count of the request's bytes (its count of them leaves the header out), so
+// once it has opened only its error can show that none of them left.
+bool CCFNetworkBackend::RequestMayHaveLeft() {
+    return m_Opened && !FailedBeforeTheRequest(CFReadStreamGetError(m_Stream.get()));
+}
+
 bool CCFNetworkBackend::QueryStatusCode(std::string& code) {
     code = std::to_string(CFHTTPMessageGetResponseStatusCode(m_Response.get()));
     return true;
 }
 
-bool CCFNetworkBackend::QueryContentLength(std::string& length) {
-    const Owned<CFStringRef> field = MakeString("Content-Length");
-    const Owned<CFStringRef> value(
+bool CCFNetworkBackend::QueryHeader(const char* name, std::string& value) {
+    const Owned<CFStringRef> field = MakeString(name);
+    const Owned<CFStringRef> text(
         field ? CFHTTPMessageCopyHeaderFieldValue(m_Response.get(), field.get()) : nullptr);
-    return value && CopyText(value.get(), length);
+    if (!text) {
+        return false;
+    }
+    // A value that cannot be read is there all the same, and reads as no value.
+    if (!CopyText(text.get(), value)) {
+        value.clear();
+    }
+    return true;
+}
+
+bool CCFNetworkBackend::QueryContentLength(std::string& length) {
+    return QueryHeader("Content-Length", length);
+}
+
+bool CCFNetworkBackend::QueryContentEncoding(std::string& encoding) {
+    return QueryHeader("Content-Encoding", encoding);
 }
 
 long CCFNetworkBackend::Read(char* buffer, size_t size) {

@@ -17,6 +17,7 @@
 namespace {
 
 constexpr char kContentLength[] = "Content-Length";
+constexpr char kContentEncoding[] = "Content-Encoding";
 // The most recent answer of the transfer: the final one, after any interim 1xx answer.
 constexpr int kLastAnswer = -1;
 
@@ -24,13 +25,17 @@ class CCurlBackend : public IHttpBackend {
 public:
     bool Prepare(const SWireRequest& request, Log& log) override;
     EExchangeFailure Send() override;
+    bool RequestMayHaveLeft() override;
     bool QueryStatusCode(std::string& code) override;
     bool QueryContentLength(std::string& length) override;
+    bool QueryContentEncoding(std::string& encoding) override;
     long Read(char* buffer, size_t size) override;
     void Close() override;
 
 private:
     bool SetUp();
+    // Each time the final answer's header came, its values joined as one list.
+    bool QueryHeader(const char* name, std::string& value);
     static size_t OnHeader(char* data, size_t size, size_t count, void* backend);
     static size_t OnBody(char* data, size_t size, size_t count, void* backend);
     size_t TakeBody(const char* data, size_t size);
@@ -100,10 +105,23 @@ EExchangeFailure CCurlBackend::Send() {
     }
     const CURLcode result = curl_easy_perform(m_Curl.get());
     if (!m_HeaderComplete) {
-        return EExchangeFailure::ConnectFailed;
+        return result == CURLE_OPERATION_TIMEDOUT ? EExchangeFailure::NoAnswerInTime
+                                                  : EExchangeFailure::ConnectFailed;
     }
     m_ReadFailed = result != CURLE_OK && !m_StoppedAtLength;
     return EExchangeFailure::None;
+}
+
+// libcurl counts what it wrote of the request: the header and then the body.
+bool CCurlBackend::RequestMayHaveLeft() {
+    if (!m_Curl) {
+        return false;
+    }
+    long headerBytes = 0;
+    curl_off_t bodyBytes = 0;
+    curl_easy_getinfo(m_Curl.get(), CURLINFO_REQUEST_SIZE, &headerBytes);
+    curl_easy_getinfo(m_Curl.get(), CURLINFO_SIZE_UPLOAD_T, &bodyBytes);
+    return headerBytes > 0 || bodyBytes > 0;
 }
 
 bool CCurlBackend::QueryStatusCode(std::string& code) {
@@ -113,16 +131,23 @@ bool CCurlBackend::QueryStatusCode(std::string& code) {
     return status > 0;
 }
 
-bool CCurlBackend::QueryContentLength(std::string& length) {
-    // Each time the header came, joined as one list.
-    length.clear();
+bool CCurlBackend::QueryHeader(const char* name, std::string& value) {
+    value.clear();
     curl_header* header = nullptr;
-    for (size_t index = 0; curl_easy_header(m_Curl.get(), kContentLength, index, CURLH_HEADER,
-                                            kLastAnswer, &header) == CURLHE_OK;
+    for (size_t index = 0; curl_easy_header(m_Curl.get(), name, index, CURLH_HEADER, kLastAnswer,
+                                            &header) == CURLHE_OK;
          ++index) {
-        length += (index > 0 ? ", " : "") + std::string(header->value);
+        value += (index > 0 ? ", " : "") + std::string(header->value);
     }
     return header != nullptr;
+}
+
+bool CCurlBackend::QueryContentLength(std::string& length) {
+    return QueryHeader(kContentLength, length);
+}
+
+bool CCurlBackend::QueryContentEncoding(std::string& encoding) {
+    return QueryHeader(kContentEncoding, encoding);
 }
 
 long CCurlBackend::Read(char* buffer, size_t size) {

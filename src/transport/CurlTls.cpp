@@ -35,17 +35,31 @@ CURLcode UseCachedStore(CURL* /*curl*/, void* context, void* store) {
     return CURLE_OK;
 }
 
+using CurlShare = std::unique_ptr<CURLSH, SShareDeleter>;
+
+// An empty cache of the TLS sessions the gateways give; null when libcurl has none to give.
+CurlShare NewSessionCache() {
+    CurlShare share(curl_share_init());
+    if (share) {
+        curl_share_setopt(share.get(), CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
+    }
+    return share;
+}
+
 class CCurlTlsState {
 public:
     CCurlTlsState(std::string bundle, std::string folder)
-        : m_Trust(std::move(bundle), std::move(folder)), m_Share(curl_share_init()) {
-        if (m_Share) {
-            curl_share_setopt(m_Share.get(), CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
-        }
-    }
+        : m_Trust(std::move(bundle), std::move(folder)) {}
 
     bool Apply(CURL* curl) {
+        const int loads = m_Trust.Loads();
         X509_STORE* store = m_Trust.Get(std::chrono::system_clock::now());
+        // A resumed session skips the certificate check: one made under the store read before
+        // would let in a gateway whose authority has since been removed. So each reading of the
+        // store, the first one included, starts an empty cache.
+        if (m_Trust.Loads() != loads) {
+            m_Share = NewSessionCache();
+        }
         if (store == nullptr) {
             return false;
         }
@@ -62,7 +76,7 @@ public:
 
 private:
     CTrustStoreCache m_Trust;
-    std::unique_ptr<CURLSH, SShareDeleter> m_Share;
+    CurlShare m_Share;
 };
 
 // Made after libcurl's global state, so that it goes first when the process ends without a

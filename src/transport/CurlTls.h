@@ -1,7 +1,8 @@
 // The TLS state the Linux backend keeps for the process. Each transaction still makes a new
 // connection and keeps nothing of its answer; what outlives it is what makes the next handshake
 // cheap: the trust store, parsed once instead of once per transaction, and the TLS sessions the
-// gateways gave, which a new connection to the same host resumes.
+// gateways gave under it, which a new connection to the same host resumes until the store is read
+// again.
 #ifndef PAYGROVE_TRANSPORT_CURLTLS_H
 #define PAYGROVE_TRANSPORT_CURLTLS_H
 

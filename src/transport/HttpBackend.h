@@ -46,13 +46,19 @@ public:
     // cannot be made.
     virtual bool Prepare(const SWireRequest& request, Log& log) = 0;
     // Connects, sends the request and waits for the answer's header, the certificate verified, no
-    // redirect followed, nothing taken from or put into a cache. None once the header is there;
-    // MayHaveBeenSent only where the platform may still send the request after it gave up.
+    // redirect followed, nothing taken from or put into a cache, the connection used for this
+    // request alone. None once the header is there; NoAnswerInTime when the time ran out first;
+    // ConnectFailed for any other failure.
     virtual EExchangeFailure Send() = 0;
+    // Whether any byte of the request may have reached the connection, or still may once Send has
+    // given up: false only where the platform can tell that none did and none will.
+    virtual bool RequestMayHaveLeft() = 0;
     // The status code as the server sent it.
     virtual bool QueryStatusCode(std::string& code) = 0;
     // The Content-Length header's value as the server sent it.
     virtual bool QueryContentLength(std::string& length) = 0;
+    // The Content-Encoding header's value as the server sent it; false when there is none.
+    virtual bool QueryContentEncoding(std::string& encoding) = 0;
     // Reads up to `size` body bytes: the count read, 0 at the end of the body, -1 on failure.
     virtual long Read(char* buffer, size_t size) = 0;
     // Closes whatever of the exchange is open.

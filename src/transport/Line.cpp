@@ -4,6 +4,10 @@ namespace {
 
 constexpr char kUserAgentHeader[] = "User-Agent: Tenvale Paygrove";
 constexpr char kAcceptHeader[] = "Accept: text/*";
+// Each transaction has a connection of its own, closed after its answer: a connection kept for
+// the next one could be dropped by the gateway or a proxy once it has read that one's request,
+// and an HTTP library that sends the request again on a new connection would charge twice.
+constexpr char kConnectionHeader[] = "Connection: close";
 constexpr char kFieldSeparator[] = ": ";
 
 SWireRequest Common(const SHttpRequest& request, const SUrlParts& url) {
@@ -34,6 +38,7 @@ SWireRequest WindowsLine(const SHttpRequest& request, const SUrlParts& url) {
     }
     wire.headers.push_back(SplitAtColon(kAcceptHeader));
     wire.headers.push_back(SplitAtColon(kUserAgentHeader));
+    wire.headers.push_back(SplitAtColon(kConnectionHeader));
     wire.opening = "Opening connection to " + request.url + wire.body;
     return wire;
 }
@@ -43,6 +48,7 @@ SWireRequest MacLine(const SHttpRequest& request, const SUrlParts& url) {
     wire.version = "HTTP/1.1";
     std::vector<std::string> lines = request.headerLines;
     lines.emplace_back(kUserAgentHeader);
+    lines.emplace_back(kConnectionHeader);
     for (const std::string& line : lines) {
         // The Mac plug-in has always split at the first colon and skipped the separator's two
         // characters, whatever they are; a line without the separator sends nothing.

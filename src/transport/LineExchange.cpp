@@ -1,13 +1,15 @@
 #include "transport/LineExchange.h"
 
 #include "transport/ContentLength.h"
+#include "util/Text.h"
 
 namespace {
 
 constexpr size_t kStatusDigits = 3;
+constexpr char kIdentityEncoding[] = "identity";
 
-// After the request is sent: the status (200 and 206 only), the announced length, then the body
-// up to that length, all of it.
+// After the request is sent: the status (200 and 206 only), a body sent as it is, the announced
+// length, then the body up to that length, all of it.
 EExchangeFailure ReceiveAnswer(IHttpBackend& backend, Log& log, std::string& body,
                                std::string& status) {
     backend.QueryStatusCode(status);
@@ -15,6 +17,12 @@ EExchangeFailure ReceiveAnswer(IHttpBackend& backend, Log& log, std::string& bod
     log.Write("Opened - Got HTTP code %s", status.c_str());
     if (status != "200" && status != "206") {
         return EExchangeFailure::HttpError;
+    }
+    // An encoded body is not the text the gateway answered: read as it stands, a compressed
+    // approval would be cut at its compressed length or read as other bytes.
+    std::string encoding;
+    if (backend.QueryContentEncoding(encoding) && !EqualNoCase(Trim(encoding), kIdentityEncoding)) {
+        return EExchangeFailure::ReadFailed;
     }
 
     std::string lengthText;
@@ -55,9 +63,9 @@ std::string FailureText(EExchangeFailure failure, const std::string& status) {
 CLineExchange::CLineExchange(EHttpLine line, HttpBackendFactory createBackend)
     : m_Line(line), m_CreateBackend(createBackend) {}
 
-EExchangeFailure CLineExchange::Exchange(const SHttpRequest& request, Log& log,
-                                         IHttpBackend& backend, std::optional<CLogIndent>& indent,
-                                         std::string& body, std::string& status) const {
+EExchangeFailure CLineExchange::SendRequest(const SHttpRequest& request, Log& log,
+                                            IHttpBackend& backend,
+                                            std::optional<CLogIndent>& indent) const {
     const std::optional<SUrlParts> url = ParseHttpsUrl(request.url);
     if (!url) {
         return EExchangeFailure::InvalidUrl;
@@ -69,10 +77,11 @@ EExchangeFailure CLineExchange::Exchange(const SHttpRequest& request, Log& log,
     log.Write("%s", wire.opening.c_str());
     indent.emplace(log);
     const EExchangeFailure sent = backend.Send();
-    if (sent != EExchangeFailure::None) {
-        return sent;
+    // The time ran out before any of the request went out, and none of it will.
+    if (sent == EExchangeFailure::NoAnswerInTime && !backend.RequestMayHaveLeft()) {
+        return EExchangeFailure::ConnectFailed;
     }
-    return ReceiveAnswer(backend, log, body, status);
+    return sent;
 }
 
 SHttpOutcome CLineExchange::Perform(const SHttpRequest& request, Log& log) {
@@ -83,9 +92,14 @@ SHttpOutcome CLineExchange::Perform(const SHttpRequest& request, Log& log) {
         std::unique_ptr<IHttpBackend> backend = m_CreateBackend();
         // The indentation that the opening of the connection raised lasts until it is closed.
         std::optional<CLogIndent> indent;
+        bool answered = false;
         try {
             if (backend) {
-                failure = Exchange(request, log, *backend, indent, outcome.text, status);
+                failure = SendRequest(request, log, *backend, indent);
+                answered = failure == EExchangeFailure::None;
+                if (answered) {
+                    failure = ReceiveAnswer(*backend, log, outcome.text, status);
+                }
             }
         } catch (...) {
             failure = EExchangeFailure::Unknown;
@@ -93,6 +107,9 @@ SHttpOutcome CLineExchange::Perform(const SHttpRequest& request, Log& log) {
         if (failure != EExchangeFailure::None) {
             log.Write("**Error - %s", FailureText(failure, status).c_str());
         }
+        // Asked while the connection is still open: a request the gateway may hold is never
+        // reported as one that could not connect, since a script would send it again.
+        outcome.mayHaveBeenSent = answered || (backend && backend->RequestMayHaveLeft());
         if (backend) {
             backend->Close();
         }

@@ -18,10 +18,9 @@ public:
     SHttpOutcome Perform(const SHttpRequest& request, Log& log) override;
 
 private:
-    // The exchange up to the body; an HTTP error's status code goes to `status`.
-    EExchangeFailure Exchange(const SHttpRequest& request, Log& log, IHttpBackend& backend,
-                              std::optional<CLogIndent>& indent, std::string& body,
-                              std::string& status) const;
+    // The exchange up to the answer's header.
+    EExchangeFailure SendRequest(const SHttpRequest& request, Log& log, IHttpBackend& backend,
+                                 std::optional<CLogIndent>& indent) const;
 
     const EHttpLine m_Line;
     const HttpBackendFactory m_CreateBackend;

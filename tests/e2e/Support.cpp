@@ -95,7 +95,8 @@ std::string HttpVersion() {
 }
 
 std::string OpeningLog(const std::string& urlAndRequest) {
-    return OnMacLine() ? "Name=User-Agent-Value=Tenvale Paygrove\nOpening connection\n"
+    return OnMacLine() ? "Name=User-Agent-Value=Tenvale Paygrove\nName=Connection-Value=close\n"
+                         "Opening connection\n"
                        : "Opening connection to " + urlAndRequest + "\n";
 }
 
@@ -107,6 +108,7 @@ std::vector<std::string> ExpectedHeaders(const std::string& host,
         own.push_back("Accept: text/*");
     }
     own.push_back("User-Agent: Tenvale Paygrove");
+    own.push_back("Connection: close");
     std::vector<std::string> headers;
     if (OnWindows()) {
         headers = own;

@@ -72,7 +72,7 @@ std::string OsName();
 // The header lines of a request to `host` as the sandbox receives them, for a request with the
 // plug-in's `customHeaders` and, for a POST, a body of `bodySize` bytes. On every platform the
 // plug-in's own headers come in its order: the custom ones, Accept (not on the Mac line),
-// User-Agent. Where the HTTP
+// User-Agent, Connection. Where the HTTP
 // library puts Host and what it adds is its own: libcurl sends Host first and the body length
 // last; WinINet sends Host after the plug-in's headers, then the body length and, for a POST, a
 // Cache-Control: no-cache, because the plug-in tells it to write nothing to its cache.

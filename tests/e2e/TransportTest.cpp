@@ -2,6 +2,9 @@
 // Authorize.Net URL override points the plug-in at it.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
 #include <vector>
 
 #include "Support.h"
@@ -35,6 +38,7 @@ std::string OddUrl(const std::string& path) {
 
 constexpr char kNoResult[] = "Error - no result obtained";
 constexpr char kFailed[] = "Unable to connect to the portal";
+constexpr char kMayHaveBeenSent[] = "No answer in time; the request may have been sent";
 
 TEST(TransportEndToEnd, OddAnswers) {
     struct SCase {
@@ -46,21 +50,22 @@ TEST(TransportEndToEnd, OddAnswers) {
     const SCase cases[] = {
         {"/ok", "1", "ok", kNoResult},
         {"/status/206", "1", "odd 206", kNoResult},
-        {"/status/302", kFailed, kNoResult, "HTTP error302"},
-        {"/status/500", kFailed, kNoResult, "HTTP error500"},
-        {"/chunked", kFailed, kNoResult, "Error retrieving response size"},
+        // Every answer that cannot be read says the gateway may hold the request.
+        {"/status/302", kMayHaveBeenSent, kNoResult, "HTTP error302"},
+        {"/status/500", kMayHaveBeenSent, kNoResult, "HTTP error500"},
+        {"/chunked", kMayHaveBeenSent, kNoResult, "Error retrieving response size"},
         // A body cut short is a failure on every line; the Mac line's stream also reports an
         // unreadable length as one.
-        {"/short", kFailed, kNoResult, "Error reading response"},
+        {"/short", kMayHaveBeenSent, kNoResult, "Error reading response"},
         {"/long", "1", "hello", kNoResult},
         {"/zero", "1", "", kNoResult},
         {"/nul", "1", "abc", kNoResult},
-        {"/length/-5", kFailed, kNoResult,
+        {"/length/-5", kMayHaveBeenSent, kNoResult,
          OnMacLine() ? "System failed connect" : "Error retrieving response size"},
-        {"/length/abc", kFailed, kNoResult,
+        {"/length/abc", kMayHaveBeenSent, kNoResult,
          OnMacLine() ? "System failed connect" : "Error retrieving response size"},
-        {"/length/67108865", kFailed, kNoResult, "Unknown System Failure"},
-        {"/length/99999999999", kFailed, kNoResult, "Unknown System Failure"},
+        {"/length/67108865", kMayHaveBeenSent, kNoResult, "Unknown System Failure"},
+        {"/length/99999999999", kMayHaveBeenSent, kNoResult, "Unknown System Failure"},
     };
     for (const SCase& c : cases) {
         const SSend send = SendTo(OddUrl(c.path));
@@ -70,7 +75,7 @@ TEST(TransportEndToEnd, OddAnswers) {
         // None of these answers is one Authorize.Net would give; a failed exchange's message
         // is its error.
         EXPECT_EQ(send.status, "error") << c.path;
-        EXPECT_EQ(send.message, c.sent == kFailed ? c.error : "") << c.path;
+        EXPECT_EQ(send.message, c.sent == "1" ? "" : c.error) << c.path;
     }
 }
 
@@ -110,12 +115,14 @@ TEST(TransportEndToEnd, RefusedBeforeAnyRequest) {
     }
 }
 
+// The time runs out after the request went out: every line says it may have been sent.
 TEST(TransportEndToEnd, TimeoutBoundsTheExchange) {
-    // WinINet's send is still going when the time runs out.
-    EXPECT_EQ(SendTo(OddUrl("/stall"), "2").error,
-              OnWindows() ? "No answer in time; the request may have been sent"
-                          : "System failed connect");
-    EXPECT_EQ(SendTo(OddUrl("/slow"), "3").error, "Error reading response");
+    const SSend stalled = SendTo(OddUrl("/stall"), "2");
+    EXPECT_EQ(stalled.sent, kMayHaveBeenSent);
+    EXPECT_EQ(stalled.error, kMayHaveBeenSent);
+    const SSend slow = SendTo(OddUrl("/slow"), "3");
+    EXPECT_EQ(slow.sent, kMayHaveBeenSent);
+    EXPECT_EQ(slow.error, "Error reading response");
 }
 
 // Transactions of one host process, each to `url` in turn; then what each answered, and whether
@@ -193,6 +200,79 @@ TEST(TransportEndToEnd, EveryConnectionVerifiesItsCertificate) {
             ++request;
         }
     }
+}
+
+// The system's CA bundle without the runner's test CA, the last certificate in it, for as long as
+// the object lives.
+class CTestCaRemoved {
+public:
+    CTestCaRemoved() : m_Original(ReadFile(kBundle)) {}
+    ~CTestCaRemoved() { WriteFile(kBundle, m_Original); }
+    CTestCaRemoved(const CTestCaRemoved&) = delete;
+    CTestCaRemoved& operator=(const CTestCaRemoved&) = delete;
+
+    void Remove() const {
+        WriteFile(kBundle, m_Original.substr(0, m_Original.rfind("-----BEGIN CERTIFICATE-----")));
+    }
+
+private:
+    static constexpr char kBundle[] = "/etc/ssl/certs/ca-certificates.crt";
+    const std::string m_Original;
+};
+
+// Whether the sandbox has received a request carrying the invoice number `tag`.
+bool ReceivedTagged(const std::string& tag) {
+    for (const SReceivedRequest& request : ReceivedRequests()) {
+        if (request.requestLine.find("x_invoice_num=" + tag + "&") != std::string::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The Linux line keeps TLS sessions for the process. A resumed session skips the certificate
+// check, so when the trust store is read again, as after an administrator removed an authority,
+// every session kept goes with the store it was made under.
+TEST(TransportEndToEnd, ATrustStoreReadAgainDropsEveryKeptSession) {
+    if (OnWindows() || OnMacLine()) {
+        GTEST_SKIP() << "only the Linux line keeps TLS sessions of its own";
+    }
+    const std::string ok = OddUrl("/ok");
+    const std::vector<std::pair<std::string, std::string>> steps = {
+        {ok, "trust-1"}, {ok, "trust-2"}, {OddUrl("/stall"), "trust-3"}, {ok, "trust-4"}};
+    std::string script = "PGV_SelectPortal ( \"AUTHNET\" )\n";
+    for (const auto& [url, tag] : steps) {
+        script += "PGV_BeginTransaction\nPGV_SetParameters ( " +
+                  Quoted("_hostname=" + url + "|x_amount=1.00|x_invoice_num=" + tag) +
+                  " )\nPGV_SendTransaction ( 2 )\nPGV_GetResult ( \"error\" )\n";
+    }
+    const CTestCaRemoved bundle;
+    // The authority goes while the third transaction waits for its answer.
+    std::atomic<bool> removedInTime{false};
+    std::thread remover([&bundle, &removedInTime] {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!ReceivedTagged("trust-3") && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        removedInTime = ReceivedTagged("trust-3");
+        bundle.Remove();
+    });
+    const size_t before = ReceivedRequests().size();
+    const SHostRun run = RunHost(script);
+    remover.join();
+    ASSERT_TRUE(removedInTime) << "the third transaction never reached the sandbox";
+    EXPECT_EQ(run.exitCode, 0) << run.errors;
+    // Four calls a step after the portal's: begin, parameters, send, error.
+    const auto send = [](size_t step) { return 1 + step * 4 + 2; };
+    EXPECT_EQ(run.Result(send(0)), "1");
+    EXPECT_EQ(run.Result(send(1)), "1");
+    EXPECT_EQ(run.Result(send(2)), kMayHaveBeenSent);
+    EXPECT_EQ(run.Result(send(3)), kFailed);
+    EXPECT_EQ(run.Result(send(3) + 1), "System failed connect");
+    const std::vector<SReceivedRequest> requests = RequestsSince(before);
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_TRUE(requests[1].resumed);
+    EXPECT_FALSE(ReceivedTagged("trust-4"));
 }
 
 }  // namespace

@@ -46,6 +46,8 @@ TEST(OddAnswer, IsExactByPath) {
         {"/nul", Answer(ok, "Content-Length: 7\r\n", std::string("abc\0def", 7))},
         {"/slow", Answer(ok, "Content-Length: 10\r\n", ""), "0123456789"},
         {"/stall", "", "", true},
+        {"/close", ""},
+        {"/reset", "", "", false, true},
         {"/stall/body", Answer(ok, "Content-Length: 100\r\n", std::string(10, 'a')), "", true},
         {"/reset/header", okHead.substr(0, okHead.size() / 2), "", false, true},
         {"/reset/body", Answer(ok, "Content-Length: 100\r\n", std::string(40, 'a')), "", false,

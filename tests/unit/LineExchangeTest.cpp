@@ -23,6 +23,10 @@ struct SScript {
     std::string length = "5";
     std::string body = "hello";
     long failReadAfter = -1;  // bytes after which a read fails; -1: never
+    // The Content-Encoding header, when there is one.
+    std::optional<std::string> encoding;
+    // Whether the backend reports, once asked to send, that some of the request went out.
+    bool requestLeft = true;
 
     std::optional<SWireRequest> wire;
     bool closed = false;
@@ -37,7 +41,11 @@ public:
         m_Script.wire = request;
         return m_Script.prepareOk;
     }
-    EExchangeFailure Send() override { return m_Script.sent; }
+    EExchangeFailure Send() override {
+        m_Sending = true;
+        return m_Script.sent;
+    }
+    bool RequestMayHaveLeft() override { return m_Sending && m_Script.requestLeft; }
     bool QueryStatusCode(std::string& code) override {
         code = m_Script.status;
         return true;
@@ -45,6 +53,10 @@ public:
     bool QueryContentLength(std::string& text) override {
         text = m_Script.length;
         return m_Script.hasLength;
+    }
+    bool QueryContentEncoding(std::string& text) override {
+        text = m_Script.encoding.value_or("");
+        return m_Script.encoding.has_value();
     }
     long Read(char* buffer, size_t size) override {
         if (m_Script.failReadAfter >= 0 &&
@@ -61,6 +73,7 @@ public:
 private:
     SScript& m_Script;
     size_t m_Position = 0;
+    bool m_Sending = false;
 };
 
 SHttpRequest Request(bool post = false, std::vector<std::string> headers = {},
@@ -74,55 +87,96 @@ SHttpRequest Request(bool post = false, std::vector<std::string> headers = {},
     return request;
 }
 
-pgvtest::SRun Exchange(EHttpLine line, SScript& script, const SHttpRequest& request = Request()) {
+struct SExchanged : pgvtest::SRun {
+    bool mayHaveBeenSent;
+};
+
+SExchanged Exchange(EHttpLine line, SScript& script, const SHttpRequest& request = Request()) {
     CLineExchange exchange(line, [&script] { return std::make_unique<CScriptedBackend>(script); });
-    return pgvtest::RunLogged([&](Log& log, std::string& response) {
+    bool mayHaveBeenSent = false;
+    const pgvtest::SRun run = pgvtest::RunLogged([&](Log& log, std::string& response) {
         const SHttpOutcome outcome = exchange.Perform(request, log);
         response = outcome.text;
+        mayHaveBeenSent = outcome.mayHaveBeenSent;
         return outcome.ok;
     });
+    return {run, mayHaveBeenSent};
 }
 
 constexpr EHttpLine kLines[] = {EHttpLine::Windows, EHttpLine::Mac};
 
+// Whether the gateway may hold the request is the backend's to tell until an answer comes; once
+// one has come, it does.
 TEST(LineExchange, OutcomeOfEachAnswerOnBothLines) {
     using S = SScript;
+    constexpr char kNoAnswerInTime[] = "No answer in time; the request may have been sent";
     const struct {
         void (*script)(S&);
         bool ok;
         const char* response;
+        bool mayHaveBeenSent;
     } cases[] = {
-        {[](S&) {}, true, "hello"},
-        {[](S& s) { s.status = "206"; }, true, "hello"},
-        {[](S& s) { s.status = "302"; }, false, "HTTP error302"},
-        {[](S& s) { s.status = "404"; }, false, "HTTP error404"},
-        {[](S& s) { s.status = ""; }, false, "HTTP error"},
-        {[](S& s) { s.prepareOk = false; }, false, "System failed connect"},
-        {[](S& s) { s.sent = EExchangeFailure::ConnectFailed; }, false, "System failed connect"},
-        {[](S& s) { s.sent = EExchangeFailure::MayHaveBeenSent; }, false,
-         "No answer in time; the request may have been sent"},
-        {[](S& s) { s.hasLength = false; }, false, "Error retrieving response size"},
-        {[](S& s) { s.length = "-5"; }, false, "Error retrieving response size"},
-        {[](S& s) { s.length = "5.0"; }, false, "Error retrieving response size"},
-        {[](S& s) { s.length = " 5\t"; }, true, "hello"},
-        {[](S& s) { s.length = "5, 5"; }, true, "hello"},
-        {[](S& s) { s.length = "5, 7"; }, false, "Error retrieving response size"},
-        {[](S& s) { s.length = "67108865"; }, false, "Unknown System Failure"},
-        {[](S& s) { s.length = "999999999999999999999999"; }, false, "Unknown System Failure"},
-        {[](S& s) { s.length = "0"; }, true, ""},
-        {[](S& s) { s.length = "1"; }, true, "h"},
-        {[](S& s) { s.length = "100"; }, false, "Error reading response"},
-        {[](S& s) { s.length = "4"; }, true, "hell"},
-        {[](S& s) { s.body = std::string("ab\0cd", 5); }, true, "ab"},
-        {[](S& s) { s.failReadAfter = 3; }, false, "Error reading response"},
+        {[](S&) {}, true, "hello", true},
+        {[](S& s) { s.status = "206"; }, true, "hello", true},
+        {[](S& s) { s.status = "302"; }, false, "HTTP error302", true},
+        {[](S& s) { s.status = "404"; }, false, "HTTP error404", true},
+        {[](S& s) { s.status = ""; }, false, "HTTP error", true},
+        {[](S& s) {
+             s.status = "500";
+             s.requestLeft = false;
+         },
+         false, "HTTP error500", true},
+        {[](S& s) { s.prepareOk = false; }, false, "System failed connect", false},
+        {[](S& s) {
+             s.sent = EExchangeFailure::ConnectFailed;
+             s.requestLeft = false;
+         },
+         false, "System failed connect", false},
+        {[](S& s) { s.sent = EExchangeFailure::ConnectFailed; }, false, "System failed connect",
+         true},
+        {[](S& s) { s.sent = EExchangeFailure::NoAnswerInTime; }, false, kNoAnswerInTime, true},
+        // The time ran out before any of the request left, and none of it will.
+        {[](S& s) {
+             s.sent = EExchangeFailure::NoAnswerInTime;
+             s.requestLeft = false;
+         },
+         false, "System failed connect", false},
+        {[](S& s) { s.hasLength = false; }, false, "Error retrieving response size", true},
+        {[](S& s) { s.length = "-5"; }, false, "Error retrieving response size", true},
+        {[](S& s) { s.length = "5.0"; }, false, "Error retrieving response size", true},
+        {[](S& s) { s.length = " 5\t"; }, true, "hello", true},
+        {[](S& s) { s.length = "5, 5"; }, true, "hello", true},
+        {[](S& s) { s.length = "5, 7"; }, false, "Error retrieving response size", true},
+        {[](S& s) { s.length = "67108865"; }, false, "Unknown System Failure", true},
+        {[](S& s) { s.length = "999999999999999999999999"; }, false, "Unknown System Failure",
+         true},
+        {[](S& s) { s.length = "0"; }, true, "", true},
+        {[](S& s) { s.length = "1"; }, true, "h", true},
+        {[](S& s) { s.length = "100"; }, false, "Error reading response", true},
+        {[](S& s) { s.length = "4"; }, true, "hell", true},
+        {[](S& s) { s.body = std::string("ab\0cd", 5); }, true, "ab", true},
+        {[](S& s) { s.failReadAfter = 3; }, false, "Error reading response", true},
+        // Only a body sent as it is reads as the answer.
+        {[](S& s) { s.encoding = "identity"; }, true, "hello", true},
+        {[](S& s) { s.encoding = " IDENTITY\t"; }, true, "hello", true},
+        {[](S& s) { s.encoding = "gzip"; }, false, "Error reading response", true},
+        {[](S& s) { s.encoding = "deflate"; }, false, "Error reading response", true},
+        {[](S& s) { s.encoding = "identity, gzip"; }, false, "Error reading response", true},
+        {[](S& s) { s.encoding = ""; }, false, "Error reading response", true},
+        {[](S& s) {
+             s.encoding = "gzip";
+             s.status = "500";
+         },
+         false, "HTTP error500", true},
     };
     for (const EHttpLine line : kLines) {
         for (size_t i = 0; i < std::size(cases); ++i) {
             S script;
             cases[i].script(script);
-            const pgvtest::SRun run = Exchange(line, script);
+            const SExchanged run = Exchange(line, script);
             EXPECT_EQ(run.ok, cases[i].ok) << "case " << i;
             EXPECT_EQ(run.response, cases[i].response) << "case " << i;
+            EXPECT_EQ(run.mayHaveBeenSent, cases[i].mayHaveBeenSent) << "case " << i;
             EXPECT_TRUE(script.closed) << "case " << i;
         }
     }
@@ -166,10 +220,11 @@ TEST(LineExchange, OnlyUsableHttpsUrlsAreTried) {
             SScript script;
             SHttpRequest request = Request();
             request.url = c.url;
-            const pgvtest::SRun run = Exchange(line, script, request);
+            const SExchanged run = Exchange(line, script, request);
             EXPECT_EQ(script.wire.has_value(), c.host != nullptr) << c.url;
             if (c.host == nullptr) {
                 EXPECT_EQ(run.response, "Invalid URL") << c.url;
+                EXPECT_FALSE(run.mayHaveBeenSent) << c.url;
                 continue;
             }
             EXPECT_EQ(script.wire->parts.host, c.host) << c.url;
@@ -208,7 +263,7 @@ TEST(LineExchange, EachLinesRequestOnTheWire) {
          "https://gw.example/pay?a=1&b=2",
          "/pay?a=1&b=2",
          "HTTP/1.0",
-         {"Accept|text/*", "User-Agent|Tenvale Paygrove"},
+         {"Accept|text/*", "User-Agent|Tenvale Paygrove", "Connection|close"},
          ""},
         {EHttpLine::Windows,
          true,
@@ -217,7 +272,7 @@ TEST(LineExchange, EachLinesRequestOnTheWire) {
          "https://gw.example/pay?",
          "/pay?",
          "HTTP/1.0",
-         {"X-One|1", "X-Two|2", "Accept|text/*", "User-Agent|Tenvale Paygrove"},
+         {"X-One|1", "X-Two|2", "Accept|text/*", "User-Agent|Tenvale Paygrove", "Connection|close"},
          "a=1&b=2"},
         {EHttpLine::Mac,
          false,
@@ -226,7 +281,7 @@ TEST(LineExchange, EachLinesRequestOnTheWire) {
          "https://gw.example/pay?a=1&b=2",
          "/pay?a=1&b=2",
          "HTTP/1.1",
-         {"User-Agent|Tenvale Paygrove"},
+         {"User-Agent|Tenvale Paygrove", "Connection|close"},
          ""},
         {EHttpLine::Mac,
          true,
@@ -235,7 +290,7 @@ TEST(LineExchange, EachLinesRequestOnTheWire) {
          "https://gw.example/pay?",
          "/pay?",
          "HTTP/1.1",
-         {"X-One|1", "User-Agent|Tenvale Paygrove"},
+         {"X-One|1", "User-Agent|Tenvale Paygrove", "Connection|close"},
          "a=1&b=2"},
         // The Mac plug-in has always split at the first colon and skipped the two characters
         // after it; a line without ": " sends nothing.
@@ -248,7 +303,7 @@ TEST(LineExchange, EachLinesRequestOnTheWire) {
          "/pay?",
          "HTTP/1.1",
          {"X-VPS-VIT-OS-NAME|Max OS X", "X-Url|https://a:1/", "X-A|: c", "X-Empty|",
-          "User-Agent|Tenvale Paygrove"},
+          "User-Agent|Tenvale Paygrove", "Connection|close"},
          "a=1&b=2"},
         {EHttpLine::Windows,
          true,
@@ -257,7 +312,8 @@ TEST(LineExchange, EachLinesRequestOnTheWire) {
          "https://gw.example/pay?",
          "/pay?",
          "HTTP/1.0",
-         {"X-Url|https://a:1/", "X-Empty|", "Accept|text/*", "User-Agent|Tenvale Paygrove"},
+         {"X-Url|https://a:1/", "X-Empty|", "Accept|text/*", "User-Agent|Tenvale Paygrove",
+          "Connection|close"},
          "a=1&b=2"},
     };
     for (size_t i = 0; i < std::size(cases); ++i) {
@@ -305,6 +361,12 @@ TEST(LineExchange, LogsEachStep) {
          "**Error - System failed connect\nClosed connection\n"},
         {EHttpLine::Mac, [](S& s) { s.sent = EExchangeFailure::ConnectFailed; },
          "Opening connection\n  **Error - System failed connect\nClosed connection\n"},
+        // An encoded body is not read: its length is not even logged.
+        {EHttpLine::Windows, [](S& s) { s.encoding = "gzip"; },
+         "Opening connection to https://gw.example/pay?a=1&b=2\n"
+         "  Opened - Got HTTP code 200\n"
+         "  **Error - Error reading response\n"
+         "Closed connection\n"},
     };
     for (size_t i = 0; i < std::size(cases); ++i) {
         S script;

@@ -88,6 +88,8 @@ class CScriptedExchange : public IExchange {
 public:
     bool answerOk = true;
     std::string answer;
+    // Whether a failure came after some of the request went out.
+    bool mayHaveBeenSent = false;
     std::function<void(const SHttpRequest&)> onRequest;
 
     SHttpOutcome Perform(const SHttpRequest& request, Log& log) override {
@@ -95,7 +97,7 @@ public:
             onRequest(request);
         }
         log.Write("(exchange)");
-        return {answerOk, answer};
+        return {answerOk, answer, mayHaveBeenSent};
     }
 };
 
@@ -116,6 +118,7 @@ public:
 
     std::string& answer = m_Exchange->answer;
     bool& answerOk = m_Exchange->answerOk;
+    bool& mayHaveBeenSent = m_Exchange->mayHaveBeenSent;
 
     std::string request;
     std::string url;

@@ -87,6 +87,12 @@ SOddAnswer OddAnswer(const SHttpRequest& request, std::time_t now) {
     } else if (path == "/stall") {
         answer.holdOpen = kStallFor;
         return answer;
+    } else if (path == "/close") {
+        // The request read, the connection closed without a byte of an answer.
+        return answer;
+    } else if (path == "/reset") {
+        answer.reset = true;
+        return answer;
     } else if (path == "/stall/body") {
         answer.bytes = Head(200, now, {{"Content-Length", "100"}}) + std::string(10, 'a');
         answer.holdOpen = kStallFor;

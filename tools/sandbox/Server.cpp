@@ -13,6 +13,7 @@
 #include <cstring>
 #include <ctime>
 #include <iostream>
+#include <optional>
 #include <stdexcept>
 
 #include "sandbox/Hostile.h"
@@ -235,6 +236,48 @@ void SendOdd(CTlsStream& stream, const SOddAnswer& answer, std::chrono::millisec
     }
 }
 
+// "ok", and the connection kept for the next request unless the client asked for it to close.
+std::string KeptAliveAnswer(std::time_t now, bool closing) {
+    return "HTTP/1.1 200 OK\r\nDate: " + HttpDate(now) +
+           "\r\nServer: paygrove-sandbox-keep-alive\r\nContent-Type: text/plain\r\n"
+           "Content-Length: 2\r\n" +
+           (closing ? "Connection: close\r\n" : "") + "\r\nok";
+}
+
+// A server that keeps its connections, as HTTP/1.1 has it, and closes one as the next request
+// arrives on it, as a gateway or a proxy does that drops idle connections: the first request is
+// answered, the connection kept unless the request asked to close it; the next one is read,
+// logged and left unanswered as the connection closes.
+void ServeKeptAlive(CTlsStream& stream, CRequestLog& log, std::chrono::milliseconds timeout) {
+    for (bool first = true;; first = false) {
+        CRequestParser parser;
+        EIo io = EIo::Ok;
+        while (parser.State() == EParse::NeedMore && io == EIo::Ok) {
+            std::string chunk;
+            io = stream.Read(chunk, Clock::now() + timeout);
+            parser.Feed(chunk);
+        }
+        if (parser.Received().empty()) {
+            return;
+        }
+        log.Append(parser.Received(), stream.Resumed());
+        if (!first || parser.State() != EParse::Complete) {
+            stream.Close();
+            return;
+        }
+        const std::optional<std::string> connection = parser.Request().Header("Connection");
+        const bool closing = connection && EqualsIgnoreCase(*connection, "close");
+        if (stream.Write(KeptAliveAnswer(std::time(nullptr), closing), Clock::now() + timeout) !=
+            EIo::Ok) {
+            return;
+        }
+        if (closing) {
+            stream.Close();
+            return;
+        }
+    }
+}
+
 std::shared_ptr<SSL_CTX> MakeContext(const std::string& certFile, const std::string& keyFile,
                                      bool tls10Only) {
     std::shared_ptr<SSL_CTX> tls(SSL_CTX_new(TLS_server_method()), SSL_CTX_free);
@@ -306,6 +349,7 @@ CServer::CServer(SServerConfig config, const CGatewayRouter& router, CRequestLog
             case EListenerKind::Gateway:
             case EListenerKind::Odd:
             case EListenerKind::LateHandshake:
+            case EListenerKind::KeepAlive:
                 listener.tls =
                     listenerConfig.certFile.empty()
                         ? tls
@@ -469,6 +513,10 @@ void CServer::Serve(CFd socket, EListenerKind kind, const std::shared_ptr<SSL_CT
     CTlsStream stream(tls.get(), std::move(socket), stop_.Get());
     const auto timeout = config_.readTimeout;
     if (!stream.Valid() || stream.Handshake(Clock::now() + timeout) != EIo::Ok) {
+        return;
+    }
+    if (kind == EListenerKind::KeepAlive) {
+        ServeKeptAlive(stream, log_, timeout);
         return;
     }
     CRequestParser parser;

@@ -48,6 +48,7 @@ enum class EListenerKind {
     PlainHttp,       // answers the client's hello with a plain HTTP 200
     TlsAlert,        // answers the client's hello with a fatal handshake_failure alert
     LateHandshake,   // odd answers, its handshake begun only kLateHandshakeDelay after accepting
+    KeepAlive,       // answers "ok" and keeps the connection, then drops the next request on it
 };
 
 // Just longer than a time-out of 3 s, as a server that is slow to start TLS can be.

@@ -51,7 +51,7 @@ constexpr const char* kUsage =
     "               [--ready-file FILE]\n"
     "KIND: odd (CERT,KEY: its own certificate), tls1.0, rotating (CERT,KEY: the certificate\n"
     "/certificate/rotated swaps in), reset, stall-handshake, plain-http, tls-alert,\n"
-    "late-handshake\n";
+    "late-handshake, keep-alive\n";
 
 using pgv::sandbox::EListenerKind;
 
@@ -64,6 +64,7 @@ constexpr std::pair<const char*, EListenerKind> kListenerKinds[] = {
     {"plain-http", EListenerKind::PlainHttp},
     {"tls-alert", EListenerKind::TlsAlert},
     {"late-handshake", EListenerKind::LateHandshake},
+    {"keep-alive", EListenerKind::KeepAlive},
 };
 
 // KIND,ADDRESS:PORT[,CERT,KEY]: a rotating listener needs the certificate, an odd one may have
