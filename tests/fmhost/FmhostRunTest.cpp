@@ -62,6 +62,33 @@ TEST(Fmhost, StringsAsksForNameConfigurationAndOptions) {
               "startup: 51\n128: Fakë 𝄞 Plugin\n129: \n131: Fake1nnYYnn\nshutdown\n");
 }
 
+// The register as the host holds it after start-up, before the script runs.
+TEST(Fmhost, FunctionsListsWhatThePluginRegistered) {
+    const struct {
+        const char* options;
+        const char* out;
+    } cases[] = {
+        {"--functions",
+         "startup: 51\nfunction Fake_Echo \"Fake_Echo\" takes 1 to 2\n"
+         "function Fake_Unset \"Fake_Unset\" takes 0\n"
+         "function Fake_Count \"Fake_Count\" takes 1 or more\n"
+         "Fake_Unset() = (not set) [error 42]\nshutdown\n"},
+        {"--functions --json", R"({"startup":51}
+{"function":"Fake_Echo","prototype":"Fake_Echo","minArgs":1,"maxArgs":2}
+{"function":"Fake_Unset","prototype":"Fake_Unset","minArgs":0,"maxArgs":0}
+{"function":"Fake_Count","prototype":"Fake_Count","minArgs":1,"maxArgs":-1}
+{"call":"Fake_Unset","args":[],"error":42,"result":null}
+{"shutdown":true}
+)"},
+        // A plug-in that refuses to start has registered nothing.
+        {"--functions --interface-version 56", "startup: -1\nshutdown\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.options);
+        EXPECT_EQ(RunFmhost(c.options, "Fake_Unset\n").out, c.out);
+    }
+}
+
 TEST(Fmhost, RefusedStartupRunsNoCallsButShutsDown) {
     const std::string refusal =
         "fake: init -1\nfmhost: the plug-in refused to start (answer -1)\nfake: shutdown\n";

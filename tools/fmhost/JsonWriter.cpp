@@ -52,6 +52,13 @@ std::string JsonCall(std::string_view function, const std::vector<std::string>& 
     return json + "}";
 }
 
+std::string JsonFunction(std::string_view name, std::string_view prototype, int minArgs,
+                         int maxArgs) {
+    return "{\"function\":" + JsonString(name) + ",\"prototype\":" + JsonString(prototype) +
+           ",\"minArgs\":" + std::to_string(minArgs) + ",\"maxArgs\":" + std::to_string(maxArgs) +
+           "}";
+}
+
 std::string JsonStringAnswer(int id, std::string_view text) {
     return "{\"string\":" + std::to_string(id) + ",\"text\":" + JsonString(text) + "}";
 }

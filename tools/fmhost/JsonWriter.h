@@ -19,6 +19,10 @@ std::string JsonStartup(intptr_t answer, std::optional<int> kind = std::nullopt)
 // A call's line; a result that the function left unset is null.
 std::string JsonCall(std::string_view function, const std::vector<std::string>& args, int32_t error,
                      const std::optional<std::string>& result);
+// A registered function: its name, its prototype and the least and greatest number of parameters
+// it takes (-1: any number).
+std::string JsonFunction(std::string_view name, std::string_view prototype, int minArgs,
+                         int maxArgs);
 std::string JsonStringAnswer(int id, std::string_view text);
 std::string JsonShutdown();
 

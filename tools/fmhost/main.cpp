@@ -37,7 +37,7 @@ constexpr FMX_UnusedId kUnusedId = -1;
 constexpr uint8_t kStringIds[] = {kFMXT_NameStr, kFMXT_AppConfigStr, kFMXT_OptionsStr};
 constexpr const char* kUsage =
     "usage: fmhost [--plugin PATH] [--interface-version N] [--app-kind N] [--json] [--strings] "
-    "[--every-app-kind] [--off-and-on] [SCRIPT]";
+    "[--functions] [--every-app-kind] [--off-and-on] [SCRIPT]";
 
 // The application kinds the host's SDK names, which --every-app-kind starts the plug-in as.
 constexpr uint8_t kAppKinds[] = {kFMXT_Developer, kFMXT_Pro,    kFMXT_Runtime, kFMXT_Server,
@@ -60,6 +60,7 @@ struct Options {
     uint8_t appKind = kFMXT_Developer;
     bool json = false;
     bool strings = false;
+    bool functions = false;
     bool offAndOn = false;
     bool everyAppKind = false;
 };
@@ -99,6 +100,8 @@ Options ParseOptions(int argc, char** argv) {
             options.json = true;
         } else if (arg == "--strings") {
             options.strings = true;
+        } else if (arg == "--functions") {
+            options.functions = true;
         } else if (arg == "--off-and-on") {
             options.offAndOn = true;
         } else if (arg == "--every-app-kind") {
@@ -196,6 +199,15 @@ private:
     int16_t version_;
 };
 
+std::string ArgumentRange(const FMHost_Registration& row) {
+    if (row.maxArgs == kFMHost_AnyNumberOfArgs) {
+        return std::to_string(row.minArgs) + " or more";
+    }
+    return row.minArgs == row.maxArgs
+               ? std::to_string(row.minArgs)
+               : std::to_string(row.minArgs) + " to " + std::to_string(row.maxArgs);
+}
+
 class Output {
 public:
     // With `namingKinds`, each start-up line names the application kind the plug-in was started as.
@@ -210,6 +222,12 @@ public:
             Line("startup" + (named ? " as kind " + std::to_string(*named) : std::string()) + ": " +
                  std::to_string(answer));
         }
+    }
+
+    void Function(const FMHost_Registration& row) {
+        Line(json_ ? fmhost::JsonFunction(row.name, row.prototype, row.minArgs, row.maxArgs)
+                   : "function " + std::string(row.name) + " " + fmhost::QuoteText(row.prototype) +
+                         " takes " + ArgumentRange(row));
     }
 
     void StringAnswer(int id, const std::string& text) {
@@ -276,15 +294,6 @@ bool TakesArgumentCount(const FMHost_Registration& row, long count) {
     return count >= row.minArgs && (row.maxArgs == kFMHost_AnyNumberOfArgs || count <= row.maxArgs);
 }
 
-std::string ArgumentRange(const FMHost_Registration& row) {
-    if (row.maxArgs == kFMHost_AnyNumberOfArgs) {
-        return std::to_string(row.minArgs) + " or more";
-    }
-    return row.minArgs == row.maxArgs
-               ? std::to_string(row.minArgs)
-               : std::to_string(row.minArgs) + " to " + std::to_string(row.maxArgs);
-}
-
 // Runs one call; returns what is wrong with it when it cannot be made.
 std::optional<std::string> RunCall(const fmhost::ScriptLine& call, Output& out) {
     FMHost_Registration row{};
@@ -335,6 +344,15 @@ void RunScript(const Script& script, Output& out) {
     }
 }
 
+// The functions as the host's register holds them after start-up: names, prototypes and parameter
+// counts as the plug-in handed them over.
+void ListFunctions(Output& out) {
+    FMHost_Registration row{};
+    for (uint32_t index = 0; FMHost_RegisteredAt(index, &row); ++index) {
+        out.Function(row);
+    }
+}
+
 void AskStrings(Plugin& plugin, Output& out) {
     for (const uint8_t id : kStringIds) {
         std::vector<uint16_t> answer(kStringBufferUnits, 0);
@@ -358,6 +376,9 @@ int RunSession(const Options& options, uint8_t kind, const std::optional<Script>
     // Whatever goes wrong once the plug-in runs, it still gets its shut-down message.
     try {
         out.Startup(answer, kind);
+        if (options.functions) {
+            ListFunctions(out);
+        }
         if (answer != kInitAccepted) {
             Complain("the plug-in refused to start (answer " + std::to_string(answer) + ")");
             status = kExitRefused;
