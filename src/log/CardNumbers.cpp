@@ -99,7 +99,7 @@ SReading Read(const std::string& text, EPercent percent) {
     // Only separators since the last run ended.
     bool joinable = false;
     for (size_t at = 0; at < text.size();) {
-        const SUnit unit = UnitAt(text, at, percent);
+        const SUnit unit = text[at] == '%' ? UnitAt(text, at, percent) : SUnit{text[at], 1};
         if (IsDigit(unit.byte)) {
             if (reading.runs.empty() || reading.runs.back().end != at) {
                 reading.runs.push_back({at, at, reading.digits.size(), 0, joinable});
@@ -195,6 +195,38 @@ bool IsTrack2Expiry(const std::string& text, size_t separator) {
     return true;
 }
 
+// Every track of one reading.
+void AddTracks(const std::string& text, const SReading& reading, std::vector<STextSpan>& tracks) {
+    // Tracks are looked for in the order they begin, so one search for where a value ends
+    // serves every track that begins before the place it found.
+    size_t stop = 0;
+    bool stopFound = false;
+    const auto trackEnd = [&](size_t from) {
+        if (!stopFound || from > stop) {
+            stop = std::min(text.find_first_of(kTrackEnds, from), text.size());
+            stopFound = true;
+        }
+        return stop < text.size() && text[stop] == kTrackEndSentinel ? stop + 1 : stop;
+    };
+    for (const SRun& run : reading.runs) {
+        if (!IsCardRun(reading, run)) {
+            continue;
+        }
+        if (IsTrack2Expiry(text, run.end)) {
+            const size_t begin =
+                run.begin > 0 && text[run.begin - 1] == ';' ? run.begin - 1 : run.begin;
+            tracks.push_back({begin, trackEnd(run.end)});
+        } else if (run.begin > 0 && (text[run.begin - 1] == 'B' || text[run.begin - 1] == 'b') &&
+                   run.end < text.size() && text[run.end] == '^') {
+            size_t begin = run.begin - 1;
+            if (begin > 0 && text[begin - 1] == '%') {
+                --begin;
+            }
+            tracks.push_back({begin, trackEnd(run.end)});
+        }
+    }
+}
+
 }  // namespace
 
 bool IsCardNumber(const std::string& value) {
@@ -205,38 +237,37 @@ bool IsCardNumber(const std::string& value) {
 }
 
 std::string MaskCardNumber(const std::string& value) {
+    const auto unitAt = [&](size_t at) {
+        return value[at] == '%' ? UnitAt(value, at, EPercent::Escape) : SUnit{value[at], 1};
+    };
     size_t digits = 0;
     for (size_t at = 0; at < value.size();) {
-        const SUnit unit = UnitAt(value, at, EPercent::Escape);
+        const SUnit unit = unitAt(at);
         digits += IsDigit(unit.byte) ? 1 : 0;
         at += unit.size;
     }
-    const size_t hidden = digits > kVisibleCardDigits ? digits - kVisibleCardDigits : 0;
-    std::string masked;
-    masked.reserve(value.size());
-    size_t seen = 0;
+    size_t hidden = digits > kVisibleCardDigits ? digits - kVisibleCardDigits : 0;
+    // An escaped digit becomes one X, so the mask is never longer than the number.
+    std::string masked = value;
+    size_t written = 0;
     for (size_t at = 0; at < value.size();) {
-        const SUnit unit = UnitAt(value, at, EPercent::Escape);
-        if (IsDigit(unit.byte) && seen++ < hidden) {
-            masked += kMaskedDigit;
+        const SUnit unit = unitAt(at);
+        if (IsDigit(unit.byte) && hidden > 0) {
+            --hidden;
+            masked[written++] = kMaskedDigit;
         } else {
-            masked.append(value, at, unit.size);
+            std::copy_n(value.begin() + static_cast<std::ptrdiff_t>(at), unit.size,
+                        masked.begin() + static_cast<std::ptrdiff_t>(written));
+            written += unit.size;
         }
         at += unit.size;
     }
+    masked.resize(written);
     return masked;
 }
 
 std::vector<STextSpan> FindCardNumbers(const std::string& text) {
-    std::vector<STextSpan> cards;
-    for (const SReading& reading : Readings(text)) {
-        for (size_t last = 0; last < reading.runs.size(); ++last) {
-            ForEachCardEndingAt(reading, last, [&](size_t first) {
-                cards.push_back({reading.runs[first].begin, reading.runs[last].end});
-            });
-        }
-    }
-    return cards;
+    return FindCardData(text).cards;
 }
 
 std::string MaskCardNumberStretches(const std::string& text) {
@@ -295,41 +326,22 @@ std::string MaskCardNumberStretches(const std::string& text) {
 }
 
 std::vector<STextSpan> FindTrackData(const std::string& text) {
-    std::vector<STextSpan> tracks;
-    for (const SReading& reading : Readings(text)) {
-        // Tracks are looked for in the order they begin, so one search for where a value ends
-        // serves every track that begins before the place it found.
-        size_t stop = 0;
-        bool stopFound = false;
-        const auto trackEnd = [&](size_t from) {
-            if (!stopFound || from > stop) {
-                stop = std::min(text.find_first_of(kTrackEnds, from), text.size());
-                stopFound = true;
-            }
-            return stop < text.size() && text[stop] == kTrackEndSentinel ? stop + 1 : stop;
-        };
-        for (const SRun& run : reading.runs) {
-            if (!IsCardRun(reading, run)) {
-                continue;
-            }
-            if (IsTrack2Expiry(text, run.end)) {
-                const size_t begin =
-                    run.begin > 0 && text[run.begin - 1] == ';' ? run.begin - 1 : run.begin;
-                tracks.push_back({begin, trackEnd(run.end)});
-            } else if (run.begin > 0 &&
-                       (text[run.begin - 1] == 'B' || text[run.begin - 1] == 'b') &&
-                       run.end < text.size() && text[run.end] == '^') {
-                size_t begin = run.begin - 1;
-                if (begin > 0 && text[begin - 1] == '%') {
-                    --begin;
-                }
-                tracks.push_back({begin, trackEnd(run.end)});
-            }
-        }
-    }
-    return tracks;
+    return FindCardData(text).tracks;
 }
 
 bool IsTrackData(const std::string& value) {
     return !FindTrackData(value).empty();
+}
+
+SCardData FindCardData(const std::string& text) {
+    SCardData found;
+    for (const SReading& reading : Readings(text)) {
+        for (size_t last = 0; last < reading.runs.size(); ++last) {
+            ForEachCardEndingAt(reading, last, [&](size_t first) {
+                found.cards.push_back({reading.runs[first].begin, reading.runs[last].end});
+            });
+        }
+        AddTracks(text, reading, found.tracks);
+    }
+    return found;
 }

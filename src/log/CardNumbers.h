@@ -43,4 +43,11 @@ std::vector<STextSpan> FindTrackData(const std::string& text);
 // A value that holds track data anywhere.
 bool IsTrackData(const std::string& value);
 
+// FindCardNumbers and FindTrackData both, from one reading of the text.
+struct SCardData {
+    std::vector<STextSpan> cards;
+    std::vector<STextSpan> tracks;
+};
+SCardData FindCardData(const std::string& text);
+
 #endif

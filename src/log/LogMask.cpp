@@ -156,10 +156,11 @@ std::string CLogMask::Apply(const std::string& line) const {
             }
         });
     }
-    for (const STextSpan& track : FindTrackData(line)) {
+    const SCardData cardData = FindCardData(line);
+    for (const STextSpan& track : cardData.tracks) {
         found.push_back({track.begin, track.end, kHiddenValue});
     }
-    for (const STextSpan& card : FindCardNumbers(line)) {
+    for (const STextSpan& card : cardData.cards) {
         found.push_back(
             {card.begin, card.end, MaskCardNumber(line.substr(card.begin, card.end - card.begin))});
     }
@@ -170,21 +171,30 @@ std::string CLogMask::Apply(const std::string& line) const {
     // In the order they begin, the longer first where two begin together and the first found
     // where two are the same, one pass keeps a span that stands alone, drops one that the span
     // before holds, and joins one that overlaps it: a long answer can hold a great many.
-    std::stable_sort(found.begin(), found.end(), [](const SSpan& a, const SSpan& b) {
+    // Card numbers alone, the spans of a long answer, are found in that order already.
+    const auto before = [](const SSpan& a, const SSpan& b) {
         return a.begin != b.begin ? a.begin < b.begin : a.end > b.end;
-    });
-    std::vector<SSpan> claimed;
-    for (SSpan& span : found) {
-        if (claimed.empty() || claimed.back().end <= span.begin) {
-            claimed.push_back(std::move(span));
-        } else if (claimed.back().end < span.end) {
-            claimed.back().end = span.end;
-            claimed.back().replacement = kHiddenValue;
+    };
+    if (!std::is_sorted(found.begin(), found.end(), before)) {
+        std::stable_sort(found.begin(), found.end(), before);
+    }
+    size_t claimed = 0;
+    for (size_t at = 1; at < found.size(); ++at) {
+        SSpan& last = found[claimed];
+        if (last.end <= found[at].begin) {
+            if (++claimed != at) {
+                found[claimed] = std::move(found[at]);
+            }
+        } else if (last.end < found[at].end) {
+            last.end = found[at].end;
+            last.replacement = kHiddenValue;
         }
     }
+    found.resize(claimed + 1);
     std::string out;
+    out.reserve(line.size());
     size_t copied = 0;
-    for (const SSpan& span : claimed) {
+    for (const SSpan& span : found) {
         out.append(line, copied, span.begin - copied);
         out += span.replacement;
         copied = span.end;
