@@ -83,66 +83,67 @@ size_t SeparatorAt(const std::string& text, size_t at, const SUnit& unit, EPerce
 struct SRun {
     size_t begin;
     size_t end;
-    size_t firstDigit;  // where its digits begin in SReading::digits
-    size_t digitCount;
     bool joined;  // to the run before it, by separators alone
+    size_t digitCount;
+    char digits[kMaxCardDigits];  // the first of them, all that a card number can hold
 };
 
-// The runs of digits of one reading, and the digits of all of them, read once.
-struct SReading {
-    std::vector<SRun> runs;
-    std::string digits;
-};
-
-SReading Read(const std::string& text, EPercent percent) {
-    SReading reading;
+// Calls visit(run) for every run of digits of one reading, in order, as it is read: nothing but
+// the run at hand is kept, however long the text.
+template <class TVisit>
+void ForEachRun(const std::string& text, EPercent percent, TVisit visit) {
+    SRun run{};
+    bool inRun = false;
     // Only separators since the last run ended.
     bool joinable = false;
     for (size_t at = 0; at < text.size();) {
         const SUnit unit = text[at] == '%' ? UnitAt(text, at, percent) : SUnit{text[at], 1};
         if (IsDigit(unit.byte)) {
-            if (reading.runs.empty() || reading.runs.back().end != at) {
-                reading.runs.push_back({at, at, reading.digits.size(), 0, joinable});
+            if (!inRun) {
+                run = SRun{at, at, joinable, 0, {}};
+                inRun = true;
             }
-            SRun& run = reading.runs.back();
-            reading.digits += unit.byte;
+            if (run.digitCount < kMaxCardDigits) {
+                run.digits[run.digitCount] = unit.byte;
+            }
             ++run.digitCount;
             run.end = at + unit.size;
             joinable = true;
             at += unit.size;
             continue;
         }
+        if (inRun) {
+            visit(run);
+            inRun = false;
+        }
         const size_t separator = SeparatorAt(text, at, unit, percent);
         joinable = joinable && separator > 0;
         at += separator > 0 ? separator : unit.size;
     }
-    return reading;
+    if (inRun) {
+        visit(run);
+    }
 }
 
-// The runs of each reading; a text without "%" reads one way only.
-std::vector<SReading> Readings(const std::string& text) {
-    std::vector<SReading> readings;
-    readings.push_back(Read(text, EPercent::Character));
+// Calls visit(percent) for each way the text reads; a text without "%" reads one way only.
+template <class TVisit>
+void ForEachReading(const std::string& text, TVisit visit) {
+    visit(EPercent::Character);
     if (text.find('%') != std::string::npos) {
-        readings.push_back(Read(text, EPercent::Escape));
+        visit(EPercent::Escape);
     }
-    return readings;
 }
 
 // The Luhn check, fed a number's digits from its last one back.
 class CLuhnSum {
 public:
-    void Prepend(char digit) {
-        const int value = digit - '0';
-        const int weighed = m_Count++ % 2 == 1 ? value * 2 : value;
-        m_Sum += weighed > 9 ? weighed - 9 : weighed;
-    }
-    void Prepend(const SReading& reading, const SRun& run) {
+    void Prepend(const SRun& run) {
         for (size_t i = run.digitCount; i-- > 0;) {
-            Prepend(reading.digits[run.firstDigit + i]);
+            const int value = run.digits[i] - '0';
+            const int weighed = m_Count++ % 2 == 1 ? value * 2 : value;
+            m_Sum += weighed > 9 ? weighed - 9 : weighed;
         }
     }
-    size_t Count() const { return m_Count; }
     bool IsCardNumber() const {
         return m_Count >= kMinCardDigits && m_Count <= kMaxCardDigits && m_Sum % 10 == 0;
     }
@@ -152,33 +153,44 @@ private:
     size_t m_Count = 0;
 };
 
-// Calls found(first) for every card number of whole runs from `first` to `last`. The Luhn sum
-// runs from the last digit, so it grows run by run back from `last`, and no card number has
-// more digits than a few runs hold.
-template <class TFound>
-void ForEachCardEndingAt(const SReading& reading, size_t last, TFound found) {
-    CLuhnSum sum;
-    for (size_t first = last + 1; first-- > 0;) {
-        const SRun& run = reading.runs[first];
-        if (sum.Count() + run.digitCount > kMaxCardDigits) {
-            return;
-        }
-        sum.Prepend(reading, run);
-        if (sum.IsCardNumber()) {
-            found(first);
-        }
+// The runs a card number that ends with the newest one can begin with: those joined to it, back
+// as far as a card number's digits reach, so never more than a few.
+class CCardWindow {
+public:
+    // Takes the next run and calls found(begin) for every card number of whole runs that ends
+    // with it, `begin` where it begins.
+    template <class TFound>
+    void Add(const SRun& run, TFound found) {
         if (!run.joined) {
-            return;
+            m_Runs.clear();
+            m_Digits = 0;
+        }
+        m_Runs.push_back(run);
+        m_Digits += run.digitCount;
+        while (m_Digits > kMaxCardDigits && !m_Runs.empty()) {
+            m_Digits -= m_Runs.front().digitCount;
+            m_Runs.erase(m_Runs.begin());
+        }
+        CLuhnSum sum;
+        for (size_t first = m_Runs.size(); first-- > 0;) {
+            sum.Prepend(m_Runs[first]);
+            if (sum.IsCardNumber()) {
+                found(m_Runs[first].begin);
+            }
         }
     }
-}
 
-bool IsCardRun(const SReading& reading, const SRun& run) {
+private:
+    std::vector<SRun> m_Runs;
+    size_t m_Digits = 0;
+};
+
+bool IsCardRun(const SRun& run) {
     if (run.digitCount > kMaxCardDigits) {
         return false;
     }
     CLuhnSum sum;
-    sum.Prepend(reading, run);
+    sum.Prepend(run);
     return sum.IsCardNumber();
 }
 
@@ -195,37 +207,45 @@ bool IsTrack2Expiry(const std::string& text, size_t separator) {
     return true;
 }
 
-// Every track of one reading.
-void AddTracks(const std::string& text, const SReading& reading, std::vector<STextSpan>& tracks) {
-    // Tracks are looked for in the order they begin, so one search for where a value ends
-    // serves every track that begins before the place it found.
-    size_t stop = 0;
-    bool stopFound = false;
-    const auto trackEnd = [&](size_t from) {
-        if (!stopFound || from > stop) {
-            stop = std::min(text.find_first_of(kTrackEnds, from), text.size());
-            stopFound = true;
+// The tracks of one reading, run by run.
+class CTrackFinder {
+public:
+    explicit CTrackFinder(const std::string& text) : m_Text(text) {}
+
+    void Add(const SRun& run, std::vector<STextSpan>& tracks) {
+        if (!IsCardRun(run)) {
+            return;
         }
-        return stop < text.size() && text[stop] == kTrackEndSentinel ? stop + 1 : stop;
-    };
-    for (const SRun& run : reading.runs) {
-        if (!IsCardRun(reading, run)) {
-            continue;
-        }
-        if (IsTrack2Expiry(text, run.end)) {
+        if (IsTrack2Expiry(m_Text, run.end)) {
             const size_t begin =
-                run.begin > 0 && text[run.begin - 1] == ';' ? run.begin - 1 : run.begin;
-            tracks.push_back({begin, trackEnd(run.end)});
-        } else if (run.begin > 0 && (text[run.begin - 1] == 'B' || text[run.begin - 1] == 'b') &&
-                   run.end < text.size() && text[run.end] == '^') {
+                run.begin > 0 && m_Text[run.begin - 1] == ';' ? run.begin - 1 : run.begin;
+            tracks.push_back({begin, End(run.end)});
+        } else if (run.begin > 0 &&
+                   (m_Text[run.begin - 1] == 'B' || m_Text[run.begin - 1] == 'b') &&
+                   run.end < m_Text.size() && m_Text[run.end] == '^') {
             size_t begin = run.begin - 1;
-            if (begin > 0 && text[begin - 1] == '%') {
+            if (begin > 0 && m_Text[begin - 1] == '%') {
                 --begin;
             }
-            tracks.push_back({begin, trackEnd(run.end)});
+            tracks.push_back({begin, End(run.end)});
         }
     }
-}
+
+private:
+    // Tracks come in the order they begin, so one search for where a value ends serves every
+    // track that begins before the place it found.
+    size_t End(size_t from) {
+        if (!m_StopFound || from > m_Stop) {
+            m_Stop = std::min(m_Text.find_first_of(kTrackEnds, from), m_Text.size());
+            m_StopFound = true;
+        }
+        return m_Stop < m_Text.size() && m_Text[m_Stop] == kTrackEndSentinel ? m_Stop + 1 : m_Stop;
+    }
+
+    const std::string& m_Text;
+    size_t m_Stop = 0;
+    bool m_StopFound = false;
+};
 
 }  // namespace
 
@@ -267,19 +287,25 @@ std::string MaskCardNumber(const std::string& value) {
 }
 
 std::vector<STextSpan> FindCardNumbers(const std::string& text) {
-    return FindCardData(text).cards;
+    std::vector<STextSpan> cards;
+    ForEachReading(text, [&](EPercent percent) {
+        CCardWindow window;
+        ForEachRun(text, percent, [&](const SRun& run) {
+            window.Add(run, [&](size_t begin) { cards.push_back({begin, run.end}); });
+        });
+    });
+    return cards;
 }
 
 std::string MaskCardNumberStretches(const std::string& text) {
-    const std::vector<SReading> readings = Readings(text);
-    const auto holdsCard = [](const SReading& reading) {
-        bool card = false;
-        for (size_t last = 0; last < reading.runs.size() && !card; ++last) {
-            ForEachCardEndingAt(reading, last, [&](size_t) { card = true; });
-        }
-        return card;
-    };
-    if (std::none_of(readings.begin(), readings.end(), holdsCard)) {
+    // Few lines hold a card number once masked: those that hold none are read once and kept.
+    bool holdsCard = false;
+    ForEachReading(text, [&](EPercent percent) {
+        CCardWindow window;
+        ForEachRun(text, percent,
+                   [&](const SRun& run) { window.Add(run, [&](size_t) { holdsCard = true; }); });
+    });
+    if (!holdsCard) {
         return text;
     }
     struct SStretch {
@@ -287,25 +313,25 @@ std::string MaskCardNumberStretches(const std::string& text) {
         size_t end;
         bool holdsCard;
     };
-    // The stretches of both readings in the order they begin. Where they overlap, masking one
+    // The stretches of both readings in the order they begin. Where two overlap, masking one
     // changes how the other reads, so overlapping stretches are masked as one.
     std::vector<SStretch> stretches;
-    for (const SReading& reading : readings) {
+    ForEachReading(text, [&](EPercent percent) {
         const size_t readingBegins = stretches.size();
-        for (size_t last = 0; last < reading.runs.size(); ++last) {
-            const SRun& run = reading.runs[last];
+        CCardWindow window;
+        ForEachRun(text, percent, [&](const SRun& run) {
             if (run.joined) {
                 stretches.back().end = run.end;
             } else {
                 stretches.push_back({run.begin, run.end, false});
             }
-            ForEachCardEndingAt(reading, last, [&](size_t) { stretches.back().holdsCard = true; });
-        }
+            window.Add(run, [&](size_t) { stretches.back().holdsCard = true; });
+        });
         std::inplace_merge(stretches.begin(),
                            stretches.begin() + static_cast<std::ptrdiff_t>(readingBegins),
                            stretches.end(),
                            [](const SStretch& a, const SStretch& b) { return a.begin < b.begin; });
-    }
+    });
     std::string out;
     out.reserve(text.size());
     size_t copied = 0;
@@ -335,13 +361,32 @@ bool IsTrackData(const std::string& value) {
 
 SCardData FindCardData(const std::string& text) {
     SCardData found;
-    for (const SReading& reading : Readings(text)) {
-        for (size_t last = 0; last < reading.runs.size(); ++last) {
-            ForEachCardEndingAt(reading, last, [&](size_t first) {
-                found.cards.push_back({reading.runs[first].begin, reading.runs[last].end});
+    ForEachReading(text, [&](EPercent percent) {
+        // Card numbers come in the order they end; one that overlaps those before it joins them
+        // as it is found, so that a long stretch of digits where every few make a card number
+        // comes out as one span.
+        struct SCard {
+            STextSpan span;
+            bool overlaps;
+        };
+        std::vector<SCard> cards;
+        CCardWindow window;
+        CTrackFinder tracks(text);
+        ForEachRun(text, percent, [&](const SRun& run) {
+            window.Add(run, [&](size_t begin) {
+                SCard card{{begin, run.end}, false};
+                while (!cards.empty() && card.span.begin < cards.back().span.end) {
+                    card.span.begin = std::min(card.span.begin, cards.back().span.begin);
+                    card.overlaps = true;
+                    cards.pop_back();
+                }
+                cards.push_back(card);
             });
+            tracks.Add(run, found.tracks);
+        });
+        for (const SCard& card : cards) {
+            (card.overlaps ? found.overlappingCards : found.cards).push_back(card.span);
         }
-        AddTracks(text, reading, found.tracks);
-    }
+    });
     return found;
 }

@@ -43,9 +43,12 @@ std::vector<STextSpan> FindTrackData(const std::string& text);
 // A value that holds track data anywhere.
 bool IsTrackData(const std::string& value);
 
-// FindCardNumbers and FindTrackData both, from one reading of the text.
+// The card numbers and track data of a text, from one reading of it: each card number that
+// overlaps no other, each stretch where card numbers overlap (all of them within it), and the
+// tracks. A long stretch of digits where every few make a card number is one span, not many.
 struct SCardData {
     std::vector<STextSpan> cards;
+    std::vector<STextSpan> overlappingCards;
     std::vector<STextSpan> tracks;
 };
 SCardData FindCardData(const std::string& text);

@@ -164,6 +164,9 @@ std::string CLogMask::Apply(const std::string& line) const {
         found.push_back(
             {card.begin, card.end, MaskCardNumber(line.substr(card.begin, card.end - card.begin))});
     }
+    for (const STextSpan& cards : cardData.overlappingCards) {
+        found.push_back({cards.begin, cards.end, kHiddenValue});
+    }
     if (found.empty()) {
         return line;
     }

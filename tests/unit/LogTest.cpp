@@ -289,6 +289,8 @@ TEST(LogMask, CraftedLinesAreMaskedWhole) {
         [](char c) { return c >= '0' && c <= '9'; }, 'X');
     // Track 2 again and again in one value: all of it goes.
     const std::string tracks = Repeated("", "4111111111111111=3012;", kSize);
+    // Zeros joined by blanks: every 13 to 19 of them make a card number, and all go as one.
+    const std::string zeros = Repeated("", "0 ", kSize);
     // The short secret after "]=" where no name stands stays; as its parameter's value it goes.
     const std::string tags = Repeated("", "]=123&", kSize);
     const struct {
@@ -297,6 +299,7 @@ TEST(LogMask, CraftedLinesAreMaskedWhole) {
     } cases[] = {
         {chain, chainMasked},
         {"x=" + tracks + "&x_card_code=123", "x=********&x_card_code=********"},
+        {"x=" + zeros + "&y=1", "x=******** &y=1"},
         {tags + "x_card_code=123", tags + "x_card_code=********"},
         {"x_card_code[3]=123&" + tags, "x_card_code[3]=********&" + tags},
     };
