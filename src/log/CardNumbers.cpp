@@ -247,16 +247,10 @@ private:
     bool m_StopFound = false;
 };
 
-}  // namespace
-
-bool IsCardNumber(const std::string& value) {
-    const std::vector<STextSpan> cards = FindCardNumbers(value);
-    return std::any_of(cards.begin(), cards.end(), [&](const STextSpan& card) {
-        return card.begin == 0 && card.end == value.size();
-    });
-}
-
-std::string MaskCardNumber(const std::string& value) {
+// Calls visit(digit) for every digit of a card number but the last four, in order, an escaped
+// digit (%34) with its escape.
+template <class TVisit>
+void ForEachHiddenDigit(const std::string& value, TVisit visit) {
     const auto unitAt = [&](size_t at) {
         return value[at] == '%' ? UnitAt(value, at, EPercent::Escape) : SUnit{value[at], 1};
     };
@@ -267,23 +261,41 @@ std::string MaskCardNumber(const std::string& value) {
         at += unit.size;
     }
     size_t hidden = digits > kVisibleCardDigits ? digits - kVisibleCardDigits : 0;
-    // An escaped digit becomes one X, so the mask is never longer than the number.
-    std::string masked = value;
-    size_t written = 0;
-    for (size_t at = 0; at < value.size();) {
+    for (size_t at = 0; at < value.size() && hidden > 0;) {
         const SUnit unit = unitAt(at);
-        if (IsDigit(unit.byte) && hidden > 0) {
+        if (IsDigit(unit.byte)) {
+            visit(STextSpan{at, at + unit.size});
             --hidden;
-            masked[written++] = kMaskedDigit;
-        } else {
-            std::copy_n(value.begin() + static_cast<std::ptrdiff_t>(at), unit.size,
-                        masked.begin() + static_cast<std::ptrdiff_t>(written));
-            written += unit.size;
         }
         at += unit.size;
     }
-    masked.resize(written);
-    return masked;
+}
+
+}  // namespace
+
+bool IsCardNumber(const std::string& value) {
+    const std::vector<STextSpan> cards = FindCardNumbers(value);
+    return std::any_of(cards.begin(), cards.end(), [&](const STextSpan& card) {
+        return card.begin == 0 && card.end == value.size();
+    });
+}
+
+std::vector<STextSpan> HiddenDigits(const std::string& value) {
+    std::vector<STextSpan> digits;
+    ForEachHiddenDigit(value, [&](const STextSpan& digit) { digits.push_back(digit); });
+    return digits;
+}
+
+std::string MaskCardNumber(const std::string& value) {
+    std::string masked;
+    masked.reserve(value.size());
+    size_t copied = 0;
+    ForEachHiddenDigit(value, [&](const STextSpan& digit) {
+        masked.append(value, copied, digit.begin - copied);
+        masked += kMaskedDigit;
+        copied = digit.end;
+    });
+    return masked.append(value, copied, std::string::npos);
 }
 
 std::vector<STextSpan> FindCardNumbers(const std::string& text) {

@@ -19,6 +19,9 @@ bool IsCardNumber(const std::string& value);
 // A card number with every digit but the last four replaced by one X; separators stay as they
 // are written, escaped ones (%20) among them.
 std::string MaskCardNumber(const std::string& value);
+// Where the digits are that MaskCardNumber hides in `value`, an escaped digit (%34) with its
+// escape: everything else its mask shows as written.
+std::vector<STextSpan> HiddenDigits(const std::string& value);
 
 // Every card number in `text`: 13 to 19 digits passing the Luhn check, made of whole runs of
 // digits joined by separators. A separator is any run of blanks, tabs, hyphens, plus signs, dots

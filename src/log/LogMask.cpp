@@ -182,6 +182,11 @@ std::string CLogMask::Apply(const std::string& line) const {
         std::stable_sort(found.begin(), found.end(), before);
     }
     size_t claimed = 0;
+    // A card number's mask shows its last four digits and its separators as written, so a span
+    // it holds that has none of the digits it hides (a secret of its last digits) would stand in
+    // it whole: then it goes under kHiddenValue. Those digits are worked out once for a span.
+    std::vector<STextSpan> hidden;
+    size_t hiddenOf = found.size();
     for (size_t at = 1; at < found.size(); ++at) {
         SSpan& last = found[claimed];
         if (last.end <= found[at].begin) {
@@ -191,6 +196,21 @@ std::string CLogMask::Apply(const std::string& line) const {
         } else if (last.end < found[at].end) {
             last.end = found[at].end;
             last.replacement = kHiddenValue;
+        } else if (last.replacement != kHiddenValue) {
+            if (hiddenOf != claimed) {
+                const std::string text = line.substr(last.begin, last.end - last.begin);
+                hidden = last.replacement == MaskCardNumber(text)
+                             ? HiddenDigits(text)
+                             : std::vector<STextSpan>{{0, text.size()}};
+                hiddenOf = claimed;
+            }
+            const size_t begin = found[at].begin - last.begin;
+            const size_t end = found[at].end - last.begin;
+            if (std::none_of(hidden.begin(), hidden.end(), [&](const STextSpan& digit) {
+                    return digit.begin < end && begin < digit.end;
+                })) {
+                last.replacement = kHiddenValue;
+            }
         }
     }
     found.resize(claimed + 1);

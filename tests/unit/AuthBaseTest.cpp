@@ -208,6 +208,7 @@ TEST(CardData, LogMaskHidesSecretsInLines) {
         {"x_password", "my secret+pw"}, {"x_tran_key", "Ab/cd9Zq"}, {"x_card_code", "1+2"}};
     const StringMap afterPercent = {{"x_password", "Ab cd9Zq"}};
     const StringMap separated = {{"x_card_num", "5424 - 0000\t0000.0015"}};
+    const StringMap lastDigits = {{"x_password", "4+11+1"}};
     const StringMap none = {};
     const struct {
         const StringMap& params;
@@ -264,6 +265,11 @@ TEST(CardData, LogMaskHidesSecretsInLines) {
         {none, common, "all=|1|,|card 4007000000027 ok|", "all=|1|,|card XXXXXXXXX0027 ok|"},
         {separated, common, " URL - x_card_num=5424%20-%200000%090000.0015&x_type=AUTH_ONLY",
          " URL - x_card_num=XXXX%20-%20XXXX%09XXXX.0015&x_type=AUTH_ONLY"},
+        // A secret of a card number's last four digits and separators, which its mask shows.
+        {lastDigits, common, "  all=b=4111 1111 1111 11114+11+1&c=1", "  all=b=4111 ********&c=1"},
+        {lastDigits, common,
+         "b=%34%31%31%31%20%31%31%31%31%20%31%31%31%31%20%31%31%31%314%2B11%2B1",
+         "b=%34%31%31%31%20********"},
         // Digits that were too many for a card number until a secret among them was hidden.
         {glued, common, "ref=111111111111115424000000000015", "ref=********XXXXXXXXXXXX0015"},
         // Other escapings than the request's own: "+" for a blank, %XX in lower case, a byte the
