@@ -58,6 +58,7 @@ int main(int argc, char** argv) {
     try {
         const pgvbench::CInProcessPlugin plugin;
         pgvbench::RegisterParseBenchmarks();
+        pgvbench::RegisterMaskBenchmarks();
         pgvbench::RegisterGetResultBenchmarks(plugin);
         CFigureReporter reporter;
         benchmark::RunSpecifiedBenchmarks(&reporter);

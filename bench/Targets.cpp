@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 
 #include "Benchmarks.h"
 
@@ -16,6 +17,8 @@ constexpr double kMostMegabyteParseSeconds = 20e-3;
 // out slower per byte at 1 MB, where the answer, its copies and its results outgrow the processor's
 // caches, though it runs no more instructions per byte than at 1 KB.
 constexpr double kMostPerByteGrowth = 2.0;
+// The log's mask on an answer of 2 MB of card numbers.
+constexpr double kMostMaskCardsSeconds = 0.1;
 
 bool Report(bool met, const std::string& text) {
     std::printf("  %-7s %s\n", met ? "met" : "MISSED", text.c_str());
@@ -76,6 +79,47 @@ bool CheckParser(const Figures& figures, const std::string& portal) {
     return Report(growth <= kMostPerByteGrowth, flatWhat + ": " + Format("%.2f", growth)) && met;
 }
 
+// The time per byte at each size over that at the smallest, the largest of them; nothing when a
+// size was not measured.
+std::optional<double> PerByteGrowth(const Figures& figures, const std::string& input) {
+    const auto small = figures.find(MaskBenchmarkName(input, kMaskLineSizes[0]));
+    if (small == figures.end()) {
+        return std::nullopt;
+    }
+    const double smallPerByte = small->second / static_cast<double>(kMaskLineSizes[0]);
+    double growth = 0;
+    for (const size_t size : kMaskLineSizes) {
+        const auto figure = figures.find(MaskBenchmarkName(input, size));
+        if (figure == figures.end()) {
+            return std::nullopt;
+        }
+        growth = std::max(growth, figure->second / static_cast<double>(size) / smallPerByte);
+    }
+    return growth;
+}
+
+bool CheckMask(const Figures& figures) {
+    bool met = true;
+    for (const char* input : kMaskInputs) {
+        const std::string what = std::string("the log mask's time per byte on ") + input +
+                                 " flat from 100 KB to 400 KB (at most " +
+                                 Format("%.1f", kMostPerByteGrowth) + " times that at 100 KB)";
+        const std::optional<double> growth = PerByteGrowth(figures, input);
+        met = (growth ? Report(*growth <= kMostPerByteGrowth, what + ": " + Format("%.2f", *growth))
+                      : Unmeasured(what)) &&
+              met;
+    }
+    const std::string what = "the log mask hides 2 MB of card numbers in under " +
+                             Format("%.0f", kMostMaskCardsSeconds * 1e3) + " ms";
+    const auto cards = figures.find(MaskBenchmarkName(kMaskCardsInput, kMaskCardsSize));
+    if (cards == figures.end()) {
+        return Unmeasured(what) && met;
+    }
+    return Report(cards->second < kMostMaskCardsSeconds,
+                  what + ": " + Format("%.1f ms", cards->second * 1e3)) &&
+           met;
+}
+
 }  // namespace
 
 bool CheckTargets(const Figures& figures) {
@@ -84,7 +128,7 @@ bool CheckTargets(const Figures& figures) {
     for (const char* portal : kPortals) {
         met = CheckParser(figures, portal) && met;
     }
-    return met;
+    return CheckMask(figures) && met;
 }
 
 }  // namespace pgvbench

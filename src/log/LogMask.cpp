@@ -27,11 +27,12 @@ void CLogMask::AddRule(std::vector<std::string> names, const std::string& secret
     if (secret.empty()) {
         return;
     }
-    SRule rule{std::move(names), secret, masked, secret};
-    std::transform(rule.decoded.begin(), rule.decoded.end(), rule.decoded.begin(), Folded);
+    std::string decoded = secret;
+    std::transform(decoded.begin(), decoded.end(), decoded.begin(), Folded);
+    SRule rule{std::move(names), CTextSearch(secret), masked, CTextSearch(std::move(decoded))};
     const auto place = std::upper_bound(
-        m_Rules.begin(), m_Rules.end(), rule.secret.size(),
-        [](size_t size, const SRule& other) { return size > other.secret.size(); });
+        m_Rules.begin(), m_Rules.end(), secret.size(),
+        [](size_t size, const SRule& other) { return size > other.secret.Pattern().size(); });
     m_Rules.insert(place, std::move(rule));
 }
 
@@ -92,12 +93,13 @@ std::string CLogMask::EscapedMask(const std::string& line, const SDecodedLine& d
                                   const SRule& rule) {
     // Only a mask as long as its secret says which characters it keeps (a card number's
     // separators and last digits); those stay as the line wrote them, "%20" or "+".
-    if (rule.masked.size() != rule.secret.size()) {
+    const std::string& secret = rule.secret.Pattern();
+    if (rule.masked.size() != secret.size()) {
         return rule.masked;
     }
     std::string masked;
     for (size_t i = 0; i < rule.masked.size(); ++i) {
-        if (rule.masked[i] == rule.secret[i]) {
+        if (rule.masked[i] == secret[i]) {
             masked.append(line, decoded.from[at + i],
                           decoded.from[at + i + 1] - decoded.from[at + i]);
         } else {
@@ -109,8 +111,20 @@ std::string CLogMask::EscapedMask(const std::string& line, const SDecodedLine& d
 
 std::string CLogMask::Apply(const std::string& line) const {
     std::vector<SSpan> found;
+    // The spans one search found begin here, each after the one before. A secret that overlaps
+    // itself where it stands (one byte again and again) goes under one kHiddenValue as it is
+    // found, so that a long line of it makes no more spans than copies of it fit in the line.
+    size_t searchBegins = 0;
+    const auto claim = [&](size_t begin, size_t end, const auto& replacement) {
+        if (found.size() > searchBegins && begin < found.back().end) {
+            found.back().end = std::max(found.back().end, end);
+            found.back().replacement = kHiddenValue;
+        } else {
+            found.push_back({begin, end, replacement()});
+        }
+    };
     // Decoding changes nothing in a line without an escape or a "+".
-    const bool escaped = line.find_first_of("%+") != std::string::npos;
+    const bool escaped = line.find('%') != std::string::npos || line.find('+') != std::string::npos;
     const SDecodedLine decoded = escaped ? Decode(line) : SDecodedLine();
     for (const SRule& rule : m_Rules) {
         const auto stands = [&](size_t at, size_t end) {
@@ -120,32 +134,38 @@ std::string CLogMask::Apply(const std::string& line) const {
                         return IsValueOf(line, at, name);
                     }));
         };
-        for (size_t at = line.find(rule.secret); at != std::string::npos;
-             at = line.find(rule.secret, at + 1)) {
-            const size_t end = at + rule.secret.size();
+        const std::string& secret = rule.secret.Pattern();
+        searchBegins = found.size();
+        rule.secret.ForEach(line, [&](size_t at) {
+            const size_t end = at + secret.size();
             if (stands(at, end)) {
-                found.push_back({at, end, rule.masked});
+                claim(at, end, [&] { return rule.masked; });
             }
-        }
+        });
         if (!escaped) {
             continue;
         }
-        for (size_t at = decoded.text.find(rule.decoded); at != std::string::npos;
-             at = decoded.text.find(rule.decoded, at + 1)) {
+        const size_t decodedSize = rule.decoded.Pattern().size();
+        searchBegins = found.size();
+        rule.decoded.ForEach(decoded.text, [&](size_t at) {
             const size_t begin = decoded.from[at];
-            const size_t end = decoded.from[at + rule.decoded.size()];
+            const size_t end = decoded.from[at + decodedSize];
             // As it stands, the secret was found above.
-            if (line.compare(begin, end - begin, rule.secret) != 0 && stands(begin, end)) {
-                found.push_back({begin, end, EscapedMask(line, decoded, at, rule)});
+            if (line.compare(begin, end - begin, secret) != 0 && stands(begin, end)) {
+                claim(begin, end, [&] { return EscapedMask(line, decoded, at, rule); });
             }
-        }
+        });
     }
-    for (const STextSpan& track : FindTrackData(line)) {
+    const SCardData cardData = FindCardData(line);
+    for (const STextSpan& track : cardData.tracks) {
         found.push_back({track.begin, track.end, kHiddenValue});
     }
-    for (const STextSpan& card : FindCardNumbers(line)) {
+    for (const STextSpan& card : cardData.cards) {
         found.push_back(
             {card.begin, card.end, MaskCardNumber(line.substr(card.begin, card.end - card.begin))});
+    }
+    for (const STextSpan& cards : cardData.overlappingCards) {
+        found.push_back({cards.begin, cards.end, kHiddenValue});
     }
     if (found.empty()) {
         return line;
@@ -154,35 +174,56 @@ std::string CLogMask::Apply(const std::string& line) const {
     // In the order they begin, the longer first where two begin together and the first found
     // where two are the same, one pass keeps a span that stands alone, drops one that the span
     // before holds, and joins one that overlaps it: a long answer can hold a great many.
-    std::stable_sort(found.begin(), found.end(), [](const SSpan& a, const SSpan& b) {
+    // Card numbers alone, the spans of a long answer, are found in that order already.
+    const auto before = [](const SSpan& a, const SSpan& b) {
         return a.begin != b.begin ? a.begin < b.begin : a.end > b.end;
-    });
-    std::vector<SSpan> claimed;
-    for (SSpan& span : found) {
-        if (claimed.empty() || claimed.back().end <= span.begin) {
-            claimed.push_back(std::move(span));
-        } else if (claimed.back().end < span.end) {
-            claimed.back().end = span.end;
-            claimed.back().replacement = kHiddenValue;
+    };
+    if (!std::is_sorted(found.begin(), found.end(), before)) {
+        std::stable_sort(found.begin(), found.end(), before);
+    }
+    size_t claimed = 0;
+    // A card number's mask shows its last four digits and its separators as written, so a span
+    // it holds that has none of the digits it hides (a secret of its last digits) would stand in
+    // it whole: then it goes under kHiddenValue. Those digits are worked out once for a span.
+    std::vector<STextSpan> hidden;
+    size_t hiddenOf = found.size();
+    for (size_t at = 1; at < found.size(); ++at) {
+        SSpan& last = found[claimed];
+        if (last.end <= found[at].begin) {
+            if (++claimed != at) {
+                found[claimed] = std::move(found[at]);
+            }
+        } else if (last.end < found[at].end) {
+            last.end = found[at].end;
+            last.replacement = kHiddenValue;
+        } else if (last.replacement != kHiddenValue) {
+            if (hiddenOf != claimed) {
+                const std::string text = line.substr(last.begin, last.end - last.begin);
+                hidden = last.replacement == MaskCardNumber(text)
+                             ? HiddenDigits(text)
+                             : std::vector<STextSpan>{{0, text.size()}};
+                hiddenOf = claimed;
+            }
+            const size_t begin = found[at].begin - last.begin;
+            const size_t end = found[at].end - last.begin;
+            if (std::none_of(hidden.begin(), hidden.end(), [&](const STextSpan& digit) {
+                    return digit.begin < end && begin < digit.end;
+                })) {
+                last.replacement = kHiddenValue;
+            }
         }
     }
+    found.resize(claimed + 1);
     std::string out;
+    out.reserve(line.size());
     size_t copied = 0;
-    for (const SSpan& span : claimed) {
+    for (const SSpan& span : found) {
         out.append(line, copied, span.begin - copied);
         out += span.replacement;
         copied = span.end;
     }
     out.append(line, copied, std::string::npos);
-    // Hiding a secret can leave digits that stood beside it a card number of their own, with
-    // nothing after them to make the run too long; a card number the masked line shows is hidden
-    // as well, until it shows none. Each round hides digits, so the rounds end.
-    for (std::vector<STextSpan> cards = FindCardNumbers(out); !cards.empty();
-         cards = FindCardNumbers(out)) {
-        for (const STextSpan& card : cards) {
-            out.replace(card.begin, card.end - card.begin,
-                        MaskCardNumber(out.substr(card.begin, card.end - card.begin)));
-        }
-    }
-    return out;
+    // Hiding a secret can leave digits that stood beside it a card number of their own, and a
+    // masked number's last four digits can make one with the groups after them.
+    return MaskCardNumberStretches(out);
 }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "log/TextSearch.h"
+
 // What a secret that is not a card number is shown as.
 inline constexpr char kHiddenValue[] = "********";
 
@@ -28,15 +30,18 @@ public:
     // Every occurrence of every secret is found in the line as given, the longest first, together
     // with every card number and stretch of track data in it, and all are replaced in one pass:
     // hiding one secret never changes the text another is looked for in. Where two overlap
-    // without one holding the other, both go under one kHiddenValue.
+    // without one holding the other, both go under one kHiddenValue. What was hidden can leave
+    // digits that make a card number (those beside a hidden secret, a masked number's last four
+    // with the groups after them), so the masked line is read once more for those. Every search
+    // reads the line a bounded number of times: a line is masked in time in step with its size.
     std::string Apply(const std::string& line) const;
 
 private:
     struct SRule {
         std::vector<std::string> names;  // empty: anywhere
-        std::string secret;
+        CTextSearch secret;
         std::string masked;
-        std::string decoded;  // the secret as a decoded line reads it: "+" as a blank
+        CTextSearch decoded;  // the secret as a decoded line reads it: "+" as a blank
     };
     // A line with every escape decoded and every "+" read as a blank, and where each of its
     // bytes begins in the line, with the line's end after the last.

@@ -48,6 +48,8 @@ struct SRow {
     // The row's transaction goes to the same server once more after the next transaction, in the
     // same process, and fares the same.
     bool again = false;
+    // More parameters of the row's transaction, after a "|".
+    std::string parameters = "";
 };
 
 // The requests the listeners received over the run that carry the invoice number `tag`.
@@ -99,13 +101,23 @@ std::string Listener(const char* variable) {
     return Url(ListenerPort(variable), "/ok");
 }
 
+// `head`, then `piece` again and again to at least `size` bytes.
+std::string Repeated(const std::string& head, const std::string& piece, size_t size) {
+    std::string text = head;
+    while (text.size() < size) {
+        text += piece;
+    }
+    return text;
+}
+
 // The odd listener's answer at /cards: a test card number and a comma, again and again, to 2 MB.
 std::string Cards() {
-    std::string cards;
-    while (cards.size() < 2 * 1024 * 1024) {
-        cards += "4007000000027,";
-    }
-    return cards;
+    return Repeated("", "4007000000027,", 2 * 1024 * 1024);
+}
+
+// The odd listener's answers at /mask/...: 200 KB made to cost the log's mask the most.
+std::string MaskAnswer(const std::string& head, const std::string& piece) {
+    return Repeated(head, piece, 200 * 1024);
 }
 
 std::string HttpError(const std::string& code) {
@@ -125,11 +137,10 @@ enum ECall : size_t {
 };
 
 // The row's transaction, the invoice number `tag` among its parameters.
-std::string RowTransaction(const std::string& url, const std::string& logPath,
-                           const std::string& tag) {
+std::string RowTransaction(const SRow& row, const std::string& logPath, const std::string& tag) {
     return "PGV_BeginTransaction\nPGV_SetParameters ( " +
-           Quoted("WIM_Log=" + logPath + "|_hostname=" + url +
-                  "|x_amount=1.00|x_invoice_num=" + tag) +
+           Quoted("WIM_Log=" + logPath + "|_hostname=" + row.url +
+                  "|x_amount=1.00|x_invoice_num=" + tag + row.parameters) +
            " )\nPGV_SendTransaction ( " + std::to_string(kTimeoutSeconds) +
            " )\nPGV_GetResult ( \"all\" )\n";
 }
@@ -137,13 +148,13 @@ std::string RowTransaction(const std::string& url, const std::string& logPath,
 std::string Script(const SRow& row, const std::string& logPath, const std::string& tag) {
     const std::string send = "PGV_SendTransaction ( " + std::to_string(kTimeoutSeconds) + " )\n";
     std::string script = "PGV_SelectPortal ( \"AUTHNET\" )\n" +
-                         RowTransaction(row.url, logPath, tag + "-1") +
+                         RowTransaction(row, logPath, tag + "-1") +
                          "PGV_GetResult ( \"error\" )\nPGV_GetResult ( \"pgv.status\" )\n"
                          "PGV_BeginTransaction\nPGV_SetParameters ( " +
                          Quoted("WIM_Log=" + logPath + "|" + kApproval) + " )\n" + send +
                          "PGV_GetResult ( \"pgv.status\" )\n";
     if (row.again) {
-        script += RowTransaction(row.url, logPath, tag + "-2");
+        script += RowTransaction(row, logPath, tag + "-2");
     }
     return script;
 }
@@ -235,6 +246,13 @@ TEST(FaultMatrix, EveryRowFailsOrSucceedsAsDueAndInTime) {
         {"1 MB of NUL bytes", Odd("/nul/megabyte"), "", ""},
         // The log's mask hides each of the answer's 150,000 card numbers within the time-out.
         {"2 MB of card numbers", Odd("/cards"), "", Cards()},
+        // Answers made to cost the log's mask the most, each hidden within the time-out too.
+        {"card numbers a masked one's last four digits make with the next group",
+         Odd("/mask/chain"), "", MaskAnswer("4111111111111111", " 100071111")},
+        {"track 2 begun again and again in one value", Odd("/mask/tracks"), "",
+         MaskAnswer("", "4111111111111111=3012;")},
+        {"a short secret after a length tag's ]= again and again", Odd("/mask/tags"), "",
+         MaskAnswer("", "]=123&"), 0, EAnswer::MayHaveBeenSent, false, "|x_card_code=123"},
         // A connection kept for the next transaction, which the server drops once it has read
         // that one's request: the request must not reach it again on a new connection.
         {"kept connection dropped after the next request", Listener("PGV_KEEP_ALIVE_PORT"), "",

@@ -26,7 +26,6 @@ constexpr size_t kMinCardDigits = 13;
 constexpr size_t kMaxCardDigits = 19;
 constexpr std::string_view kNameBoundaries = " \t&|,?;=";
 constexpr std::string_view kValueEnds = "&,|";
-constexpr std::string_view kCardSeparators = " -+";
 constexpr char kLogParameter[] = "WIM_Log";
 
 // The secrets the running test has sent. Every host run is a process of its own, so a log can
@@ -157,44 +156,72 @@ bool PassesLuhn(const std::string& digits) {
     return sum % 10 == 0;
 }
 
-// Runs of digits, each joined to the next by one blank or hyphen or a blank as a request carries
-// it (%20, +): every stretch of whole runs that makes 13 to 19 digits and passes the Luhn check.
-std::vector<std::string> CardNumbers(const std::string& line) {
-    std::vector<std::pair<size_t, size_t>> runs;
-    for (size_t at = 0; at < line.size();) {
-        if (line.compare(at, 3, "%20") == 0) {
-            at += 3;
-            continue;
-        }
-        if (!IsDigit(line[at])) {
-            ++at;
-            continue;
-        }
-        const size_t begin = at;
-        while (at < line.size() && IsDigit(line[at])) {
-            ++at;
-        }
-        runs.emplace_back(begin, at);
+int HexValue(char c) {
+    if (IsDigit(c)) {
+        return c - '0';
     }
-    std::vector<std::string> cards;
-    for (size_t first = 0; first < runs.size(); ++first) {
-        std::string digits;
-        for (size_t last = first; last < runs.size() && digits.size() <= kMaxCardDigits; ++last) {
-            if (last > first) {
-                const size_t gap = runs[last - 1].second;
-                const bool single = runs[last].first == gap + 1 &&
-                                    kCardSeparators.find(line[gap]) != std::string_view::npos;
-                const bool escaped =
-                    runs[last].first == gap + 3 && line.compare(gap, 3, "%20") == 0;
-                if (!single && !escaped) {
+    const char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return lower >= 'a' && lower <= 'f' ? lower - 'a' + 10 : -1;
+}
+
+// What may stand between a card number's groups: blank, tab, hyphen, plus sign, dot, and the
+// non-breaking spaces of Windows-1252 and Mac Roman (UTF-8's is C2 and then Windows-1252's).
+bool IsCardSeparator(unsigned char c) {
+    return std::string_view(" \t-+.\xA0\xCA").find(static_cast<char>(c)) != std::string_view::npos;
+}
+
+// The line as a reader of card numbers sees it: each digit as itself, each separator as a blank,
+// anything else as '#'. Decoded, every %XX is the byte it stands for; as written, only the
+// escape of a separator is.
+std::string CardView(const std::string& line, bool decoded) {
+    std::string bytes;
+    for (size_t at = 0; at < line.size();) {
+        if (line[at] == '%' && at + 2 < line.size() && HexValue(line[at + 1]) >= 0 &&
+            HexValue(line[at + 2]) >= 0) {
+            const auto byte =
+                static_cast<char>(HexValue(line[at + 1]) * 16 + HexValue(line[at + 2]));
+            if (decoded || IsCardSeparator(static_cast<unsigned char>(byte))) {
+                bytes += byte;
+                at += 3;
+                continue;
+            }
+        }
+        bytes += line[at++];
+    }
+    std::string view;
+    for (size_t at = 0; at < bytes.size(); ++at) {
+        const auto byte = static_cast<unsigned char>(bytes[at]);
+        const bool utf8Space = byte == 0xC2 && at + 1 < bytes.size() &&
+                               static_cast<unsigned char>(bytes[at + 1]) == 0xA0;
+        view += IsDigit(bytes[at]) ? bytes[at] : IsCardSeparator(byte) || utf8Space ? ' ' : '#';
+    }
+    return view;
+}
+
+// Runs of digits joined by runs of separators, as written and decoded: the digits of every
+// stretch of whole runs that makes 13 to 19 digits and passes the Luhn check.
+std::set<std::string> CardNumbers(const std::string& line) {
+    std::set<std::string> cards;
+    for (const bool decoded : {false, true}) {
+        const std::string view = CardView(line, decoded);
+        for (size_t first = 0; first < view.size(); ++first) {
+            if (!IsDigit(view[first]) || (first > 0 && IsDigit(view[first - 1]))) {
+                continue;
+            }
+            std::string digits;
+            for (size_t at = first; at < view.size() && digits.size() <= kMaxCardDigits; ++at) {
+                if (view[at] == ' ') {
+                    continue;
+                }
+                if (!IsDigit(view[at])) {
                     break;
                 }
-            }
-            digits += line.substr(runs[last].first, runs[last].second - runs[last].first);
-            if (digits.size() >= kMinCardDigits && digits.size() <= kMaxCardDigits &&
-                PassesLuhn(digits)) {
-                cards.push_back(
-                    line.substr(runs[first].first, runs[last].second - runs[first].first));
+                digits += view[at];
+                const bool runEnds = at + 1 == view.size() || !IsDigit(view[at + 1]);
+                if (runEnds && digits.size() >= kMinCardDigits && digits.size() <= kMaxCardDigits &&
+                    PassesLuhn(digits)) {
+                    cards.insert(digits);
+                }
             }
         }
     }
@@ -221,11 +248,15 @@ bool StandsAsValue(const std::string& line, const std::string& name, const std::
         if (NameStandsBefore(line, nameEnd, name)) {
             return true;
         }
+        // A tag holds digits only: looked for back over them alone, a long line of "]=" is not
+        // read back to its start at each.
         if (nameEnd > 0 && line[nameEnd - 1] == ']') {
-            const size_t open = line.rfind('[', nameEnd - 1);
-            if (open != std::string::npos && open + 2 < nameEnd &&
-                std::all_of(line.begin() + open + 1, line.begin() + nameEnd - 1, IsDigit) &&
-                NameStandsBefore(line, open, name)) {
+            size_t open = nameEnd - 1;
+            while (open > 0 && IsDigit(line[open - 1])) {
+                --open;
+            }
+            if (open > 0 && open + 1 < nameEnd && line[open - 1] == '[' &&
+                NameStandsBefore(line, open - 1, name)) {
                 return true;
             }
         }

@@ -36,6 +36,15 @@ TEST(SecretsEndToEnd, NoLogShowsWhatTheSuiteSent) {
          {"  x_tran_key=********\n", "  x_card_num=XXXXXXXXXXXX1111\n", "  x_card_code=********\n",
           "  x_description=Card XXXX XXXX XXXX 0015 on file\n", "  api_key=********\n",
           "|********|"}},
+        // Card numbers with other separators, which the gateway echoes in its answer.
+        {"AUTHNET",
+         "x_login=demo1234|x_tran_key=7xKey9000|x_amount=1.00|x_card_num=4111 1111  1111 1111|"
+         "x_exp_date=1230|x_description=5424 - 0000 - 0000 - 0015|"
+         "x_invoice_num=4111+1111+1111+1111|x_po_num=4111\t1111\t1111\t1111",
+         "1",
+         {"  x_card_num=XXXX XXXX  XXXX 1111\n", "  x_description=XXXX - XXXX - XXXX - 0015\n",
+          "x_card_num=XXXX%20XXXX%20%20XXXX%201111&", "x_invoice_num=XXXX%2BXXXX%2BXXXX%2B1111&",
+          "  x_invoice_num=XXXX+XXXX+XXXX+1111\n", "  x_po_num=XXXX\tXXXX\tXXXX\t1111\n"}},
         // Track data beside the card number it carries, and track data under a plain name.
         {"AUTHNET",
          cardPresent + "|x_card_num=4111111111111111|x_exp_date=1230|"
@@ -118,6 +127,9 @@ TEST(SecretsEndToEnd, ScannerFindsWhatItLooksFor) {
     const std::pair<std::string, size_t> cases[] = {
         {"card 4111111111111111\n", 1},
         {"card 4111 1111-1111 1111\r\n", 1},
+        {"card 4111  1111\t1111.1111, 5424 - 0000 - 0000 - 0015\n", 2},
+        {"url?c=4111%2B1111%2b1111%C2%A01111&d=%34%31%31%31%31%31%31%31%31%31%31%31%31%31%31%31\n",
+         1},
         {"card XXXXXXXXXXXX1111, id 4111111111111112\n", 0},
         {"first\n4007000000027\n", 1},
         {"  password=********\n", 0},

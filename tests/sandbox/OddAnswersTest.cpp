@@ -23,6 +23,11 @@ std::string Repeated(const std::string& text, size_t times) {
     return repeated;
 }
 
+// An answer of `body`, announced with its length.
+std::string Sized(const std::string& body) {
+    return Answer("200 OK", "Content-Length: " + std::to_string(body.size()) + "\r\n", body);
+}
+
 TEST(OddAnswer, IsExactByPath) {
     const std::string ok = "200 OK";
     const std::string okHead = Answer(ok, "Content-Length: 2\r\n", "");
@@ -64,6 +69,9 @@ TEST(OddAnswer, IsExactByPath) {
         {"/nul/megabyte",
          Answer(ok, "Content-Length: 1048576\r\n", std::string(1024 * 1024, '\0'))},
         {"/cards", Answer(ok, "Content-Length: 2097158\r\n", Repeated("4007000000027,", 149797))},
+        {"/mask/chain", Sized("4111111111111111" + Repeated(" 100071111", 20479))},
+        {"/mask/tracks", Sized(Repeated("4111111111111111=3012;", 9310))},
+        {"/mask/tags", Sized(Repeated("]=123&", 34134))},
         {"/certificate/rotated", Answer(ok, "Content-Length: 7\r\n", "rotated"), "", false, false,
          ECertificateSwitch::Rotated},
         {"/certificate/original", Answer(ok, "Content-Length: 8\r\n", "original"), "", false, false,

@@ -135,13 +135,14 @@ TEST(UrlEscape, EscapesSyntaxAndNonPrintableBytes) {
 
 TEST(CardData, CardNumbersAndSecretNames) {
     const std::pair<const char*, bool> numbers[] = {
-        {"4111111111111111", true},      {"4111111111111112", false},
-        {"411100000008", false},         {"4222222222222", true},
-        {"4000000000000000006", true},   {"40000000000000000002", false},
-        {"4111 1111-1111 1111", true},   {" 4111111111111111", false},
-        {"4111111111111111 ", false},    {"4111  1111 1111 1111", false},
-        {"4111 -1111 1111 1111", false}, {"4111.1111.1111.1111", false},
-        {"4111111111111111a", false},    {"", false}};
+        {"4111111111111111", true},        {"4111111111111112", false},
+        {"411100000008", false},           {"4222222222222", true},
+        {"4000000000000000006", true},     {"40000000000000000002", false},
+        {"4111 1111-1111 1111", true},     {" 4111111111111111", false},
+        {"4111111111111111 ", false},      {"4111  1111 1111 1111", true},
+        {"4111 -1111 1111 1111", true},    {"4111.1111.1111.1111", true},
+        {"4111%2B1111+1111%091111", true}, {"4111\xA0\xA0 1111 1111 1111", true},
+        {"4111111111111111a", false},      {"", false}};
     for (const auto& [value, card] : numbers) {
         EXPECT_EQ(IsCardNumber(value), card) << '"' << value << '"';
     }
@@ -206,6 +207,8 @@ TEST(CardData, LogMaskHidesSecretsInLines) {
     const StringMap escaped = {
         {"x_password", "my secret+pw"}, {"x_tran_key", "Ab/cd9Zq"}, {"x_card_code", "1+2"}};
     const StringMap afterPercent = {{"x_password", "Ab cd9Zq"}};
+    const StringMap separated = {{"x_card_num", "5424 - 0000\t0000.0015"}};
+    const StringMap lastDigits = {{"x_password", "4+11+1"}};
     const StringMap none = {};
     const struct {
         const StringMap& params;
@@ -260,6 +263,13 @@ TEST(CardData, LogMaskHidesSecretsInLines) {
         {swiped, common, "x_description=%B4111111111111111^DOE/JOHN^3012101?",
          "x_description=********"},
         {none, common, "all=|1|,|card 4007000000027 ok|", "all=|1|,|card XXXXXXXXX0027 ok|"},
+        {separated, common, " URL - x_card_num=5424%20-%200000%090000.0015&x_type=AUTH_ONLY",
+         " URL - x_card_num=XXXX%20-%20XXXX%09XXXX.0015&x_type=AUTH_ONLY"},
+        // A secret of a card number's last four digits and separators, which its mask shows.
+        {lastDigits, common, "  all=b=4111 1111 1111 11114+11+1&c=1", "  all=b=4111 ********&c=1"},
+        {lastDigits, common,
+         "b=%34%31%31%31%20%31%31%31%31%20%31%31%31%31%20%31%31%31%314%2B11%2B1",
+         "b=%34%31%31%31%20********"},
         // Digits that were too many for a card number until a secret among them was hidden.
         {glued, common, "ref=111111111111115424000000000015", "ref=********XXXXXXXXXXXX0015"},
         // Other escapings than the request's own: "+" for a blank, %XX in lower case, a byte the

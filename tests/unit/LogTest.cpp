@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -168,7 +170,7 @@ TEST(LogMask, FindsCardNumbersAndTrackData) {
         {"41111111111111110", "41111111111111110"},
         {"4111-1111-1111-1111 and 4111 1111 1111 1111",
          "XXXX-XXXX-XXXX-1111 and XXXX XXXX XXXX 1111"},
-        {"4111  1111 1111 1111", "4111  1111 1111 1111"},
+        {"4111  1111 1111 1111", "XXXX  XXXX XXXX 1111"},
         {"x=Card%205424%200000%200000%200015%20on", "x=Card%20XXXX%20XXXX%20XXXX%200015%20on"},
         {"x=5424+0000+0000+0015&y=%2020", "x=XXXX+XXXX+XXXX+0015&y=%2020"},
         // An escaped byte's hexadecimal digits are no digits of the card beside it.
@@ -191,6 +193,121 @@ TEST(LogMask, FindsCardNumbersAndTrackData) {
     EXPECT_TRUE(IsTrackData(";4111111111111111=3012?"));
     EXPECT_FALSE(IsTrackData("4111111111111111"));
     EXPECT_FALSE(IsTrackData("4111111111111112=30121010"));
+}
+
+// A card number is hidden with any run of separators between its groups, as written and escaped
+// as a request or a form escapes it, its digits escaped too, in every line the log masks.
+TEST(LogMask, CardNumbersWithAnySeparatorsInEveryLine) {
+    const struct {
+        std::string written;
+        std::string masked;
+    } numbers[] = {
+        {"4111 1111  1111 1111", "XXXX XXXX  XXXX 1111"},
+        {"5424 - 0000 - 0000 - 0015", "XXXX - XXXX - XXXX - 0015"},
+        {"4111\t1111\t1111\t1111", "XXXX\tXXXX\tXXXX\t1111"},
+        {"4111+1111+1111+1111", "XXXX+XXXX+XXXX+1111"},
+        {"4111.1111.1111.1111", "XXXX.XXXX.XXXX.1111"},
+        {"4111 \t-+. 1111-1111-1111", "XXXX \t-+. XXXX-XXXX-1111"},
+        // Non-breaking spaces as UTF-8, Windows-1252 and Mac Roman write them.
+        {"4111\xC2\xA0"
+         "1111\xC2\xA0"
+         "1111\xC2\xA0"
+         "1111",
+         "XXXX\xC2\xA0"
+         "XXXX\xC2\xA0"
+         "XXXX\xC2\xA0"
+         "1111"},
+        {"4111\xA0"
+         "1111\xA0"
+         "1111\xA0"
+         "1111",
+         "XXXX\xA0"
+         "XXXX\xA0"
+         "XXXX\xA0"
+         "1111"},
+        {"4111\xCA"
+         "1111\xCA"
+         "1111\xCA"
+         "1111",
+         "XXXX\xCA"
+         "XXXX\xCA"
+         "XXXX\xCA"
+         "1111"},
+        // As a request or a form escapes them.
+        {"4111%20%201111%201111%201111", "XXXX%20%20XXXX%20XXXX%201111"},
+        {"5424%20-%200000%20-%200000%20-%200015", "XXXX%20-%20XXXX%20-%20XXXX%20-%200015"},
+        {"4111%091111%091111%091111", "XXXX%09XXXX%09XXXX%091111"},
+        {"4111%2B1111%2B1111%2B1111", "XXXX%2BXXXX%2BXXXX%2B1111"},
+        {"4111%2b1111%2d1111%2e1111", "XXXX%2bXXXX%2dXXXX%2e1111"},
+        {"4111+%2D+1111++1111+1111", "XXXX+%2D+XXXX++XXXX+1111"},
+        {"4111%C2%A01111%C2%A01111%C2%A01111", "XXXX%C2%A0XXXX%C2%A0XXXX%C2%A01111"},
+        {"4111%A01111%A01111%A01111", "XXXX%A0XXXX%A0XXXX%A01111"},
+        {"4111%CA1111%CA1111%CA1111", "XXXX%CAXXXX%CAXXXX%CA1111"},
+        // Digits escaped: each is one digit, and one X when hidden.
+        {"%34%31%31%31%20%31%31%31%31%20%31%31%31%31%20%31%31%31%31",
+         "XXXX%20XXXX%20XXXX%20%31%31%31%31"},
+        {"%341111111111111%31%31", "XXXXXXXXXXXX11%31%31"},
+    };
+    // Each line as the transaction log writes it, the number where the line holds a value.
+    const std::string places[] = {
+        "  x_card_num=#",
+        "   URL - x_amount=1.00&x_card_num=#&x_type=AUTH_CAPTURE",
+        "Opening connection to https://secure.authorize.net/gateway/transact.dll?x_card_num=#",
+        "  all=|1|,|1|,|1|,|This transaction has been approved.|,|card #|",
+        "  pairs=x_response_code=1,x_description=#,x_amount=1.00",
+        "  x_description=#",
+    };
+    const auto placed = [](std::string place, const std::string& value) {
+        return place.replace(place.find('#'), 1, value);
+    };
+    for (const auto& number : numbers) {
+        for (const std::string& place : places) {
+            EXPECT_EQ(CLogMask().Apply(placed(place, number.written)), placed(place, number.masked))
+                << place << ": " << number.written;
+        }
+    }
+}
+
+std::string Repeated(const std::string& head, const std::string& piece, size_t size) {
+    std::string text = head;
+    while (text.size() < size) {
+        text += piece;
+    }
+    return text;
+}
+
+// Lines made to cost the mask the most, masked as any other line.
+TEST(LogMask, CraftedLinesAreMaskedWhole) {
+    constexpr size_t kSize = 20 * 1024;
+    // A card number, then groups that its last four digits, and each group's last four, make a
+    // card number with the next group: nothing but the last four digits of all shows.
+    const std::string chain = Repeated("4111111111111111", " 100071111", kSize);
+    std::string chainMasked = chain;
+    const size_t lastFour = chainMasked.size() - 4;
+    std::replace_if(
+        chainMasked.begin(), chainMasked.begin() + static_cast<std::ptrdiff_t>(lastFour),
+        [](char c) { return c >= '0' && c <= '9'; }, 'X');
+    // Track 2 again and again in one value: all of it goes.
+    const std::string tracks = Repeated("", "4111111111111111=3012;", kSize);
+    // Zeros joined by blanks: every 13 to 19 of them make a card number, and all go as one.
+    const std::string zeros = Repeated("", "0 ", kSize);
+    // The short secret after "]=" where no name stands stays; as its parameter's value it goes.
+    const std::string tags = Repeated("", "]=123&", kSize);
+    const struct {
+        std::string line;
+        std::string masked;
+    } cases[] = {
+        {chain, chainMasked},
+        {"x=" + tracks + "&x_card_code=123", "x=********&x_card_code=********"},
+        {"x=" + zeros + "&y=1", "x=******** &y=1"},
+        {tags + "x_card_code=123", tags + "x_card_code=********"},
+        {"x_card_code[3]=123&" + tags, "x_card_code[3]=********&" + tags},
+    };
+    CLogMask mask;
+    mask.AddValue("x_card_code", "123", kHiddenValue);
+    for (const auto& c : cases) {
+        EXPECT_EQ(mask.Apply(c.line), c.masked) << c.line.substr(0, 40);
+    }
 }
 
 }  // namespace

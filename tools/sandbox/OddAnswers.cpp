@@ -20,6 +20,8 @@ constexpr std::chrono::seconds kStallFor{120};
 // A test card number that passes the Luhn check, and the size of an answer made of it.
 constexpr std::string_view kCard = "4007000000027,";
 constexpr std::size_t kCardsBytes = 2 * kMegabyte;
+// The size of the answers made to cost the transaction log's mask the most.
+constexpr std::size_t kMaskAnswerBytes = 200 * 1024;
 
 std::string Head(int status, std::time_t now, const HeaderList& framing) {
     std::string head = "HTTP/1.1 " + std::to_string(status) + " " + ReasonPhrase(status) +
@@ -34,6 +36,15 @@ std::string Head(int status, std::time_t now, const HeaderList& framing) {
 std::string Exact(int status, std::time_t now, const std::string& body, HeaderList extra = {}) {
     extra.emplace_back("Content-Length", std::to_string(body.size()));
     return Head(status, now, extra) + body;
+}
+
+// `head`, then `piece` again and again to at least `size` bytes.
+std::string Repeated(std::string_view head, std::string_view piece, std::size_t size) {
+    std::string text(head);
+    while (text.size() < size) {
+        text += piece;
+    }
+    return text;
 }
 
 bool IsRedirect(int status) {
@@ -139,11 +150,21 @@ SOddAnswer OddAnswer(const SHttpRequest& request, std::time_t now) {
         return answer;
     } else if (path == "/cards") {
         // Every card number is one more span for the transaction log's mask to hide.
-        std::string body;
-        while (body.size() < kCardsBytes) {
-            body += kCard;
-        }
-        answer.bytes = Exact(200, now, body);
+        answer.bytes = Exact(200, now, Repeated("", kCard, kCardsBytes));
+        return answer;
+    } else if (path == "/mask/chain") {
+        // A card number, then groups of digits: its last four digits and the first group make
+        // another card number, whose last four make one with the next group, to the end.
+        answer.bytes =
+            Exact(200, now, Repeated("4111111111111111", " 100071111", kMaskAnswerBytes));
+        return answer;
+    } else if (path == "/mask/tracks") {
+        // Where track 2 begins, again and again in one value that has no end sentinel.
+        answer.bytes = Exact(200, now, Repeated("", "4111111111111111=3012;", kMaskAnswerBytes));
+        return answer;
+    } else if (path == "/mask/tags") {
+        // A short secret's value after a length tag's "]=" again and again, where no name stands.
+        answer.bytes = Exact(200, now, Repeated("", "]=123&", kMaskAnswerBytes));
         return answer;
     } else if (path == "/certificate/rotated" || path == "/certificate/original") {
         const bool rotated = path == "/certificate/rotated";
