@@ -17,24 +17,30 @@ namespace pgv::sandbox {
 namespace {
 
 using Session = std::unique_ptr<SSL_SESSION, decltype(&SSL_SESSION_free)>;
+using Connection = std::unique_ptr<BIO, decltype(&BIO_free_all)>;
+
+// A TLS client for `address` that verifies the server against the certificate, not yet connected.
+Connection VerifyingClient(const std::string& address, const std::string& certPath) {
+    std::unique_ptr<SSL_CTX, decltype(&SSL_CTX_free)> context(SSL_CTX_new(TLS_client_method()),
+                                                              SSL_CTX_free);
+    EXPECT_EQ(SSL_CTX_load_verify_locations(context.get(), certPath.c_str(), nullptr), 1);
+    SSL_CTX_set_verify(context.get(), SSL_VERIFY_PEER, nullptr);
+    Connection tls(BIO_new_ssl_connect(context.get()), BIO_free_all);
+    BIO_set_conn_hostname(tls.get(), address.c_str());
+    return tls;
+}
 
 // One request over a TLS connection verified against the certificate, resuming `session` when it
 // holds one and keeping the connection's session there; all the server sent.
 std::string Exchange(const std::string& address, const std::string& certPath,
                      const std::string& request, Session& session) {
-    std::unique_ptr<SSL_CTX, decltype(&SSL_CTX_free)> context(SSL_CTX_new(TLS_client_method()),
-                                                              SSL_CTX_free);
-    EXPECT_EQ(SSL_CTX_load_verify_locations(context.get(), certPath.c_str(), nullptr), 1);
-    SSL_CTX_set_verify(context.get(), SSL_VERIFY_PEER, nullptr);
-    std::unique_ptr<BIO, decltype(&BIO_free_all)> tls(BIO_new_ssl_connect(context.get()),
-                                                      BIO_free_all);
+    const Connection tls = VerifyingClient(address, certPath);
     SSL* ssl = nullptr;
     BIO_get_ssl(tls.get(), &ssl);
     SSL_set1_host(ssl, "secure.authorize.net");
     if (session) {
         SSL_set_session(ssl, session.get());
     }
-    BIO_set_conn_hostname(tls.get(), address.c_str());
     if (BIO_do_handshake(tls.get()) != 1) {
         ADD_FAILURE() << "no verified TLS connection to " << address;
         return "";
@@ -105,13 +111,7 @@ TEST(Server, AnswersOverTlsAndAppendsTheRequestToTheLog) {
 // for the last, up to its close.
 std::vector<std::string> OnOneConnection(const std::string& address, const std::string& certPath,
                                          const std::vector<std::string>& requests) {
-    std::unique_ptr<SSL_CTX, decltype(&SSL_CTX_free)> context(SSL_CTX_new(TLS_client_method()),
-                                                              SSL_CTX_free);
-    EXPECT_EQ(SSL_CTX_load_verify_locations(context.get(), certPath.c_str(), nullptr), 1);
-    SSL_CTX_set_verify(context.get(), SSL_VERIFY_PEER, nullptr);
-    std::unique_ptr<BIO, decltype(&BIO_free_all)> tls(BIO_new_ssl_connect(context.get()),
-                                                      BIO_free_all);
-    BIO_set_conn_hostname(tls.get(), address.c_str());
+    const Connection tls = VerifyingClient(address, certPath);
     std::vector<std::string> answers;
     if (BIO_do_handshake(tls.get()) != 1) {
         ADD_FAILURE() << "no verified TLS connection to " << address;

@@ -244,6 +244,22 @@ std::string KeptAliveAnswer(std::time_t now, bool closing) {
            (closing ? "Connection: close\r\n" : "") + "\r\nok";
 }
 
+// Reads one request, or what arrives of it before the connection ends or the time runs out, and
+// logs what arrived; the last read's outcome.
+EIo ReadRequest(CTlsStream& stream, CRequestLog& log, CRequestParser& parser,
+                std::chrono::milliseconds timeout) {
+    EIo io = EIo::Ok;
+    while (parser.State() == EParse::NeedMore && io == EIo::Ok) {
+        std::string chunk;
+        io = stream.Read(chunk, Clock::now() + timeout);
+        parser.Feed(chunk);
+    }
+    if (!parser.Received().empty()) {
+        log.Append(parser.Received(), stream.Resumed());
+    }
+    return io;
+}
+
 // A server that keeps its connections, as HTTP/1.1 has it, and closes one as the next request
 // arrives on it, as a gateway or a proxy does that drops idle connections: the first request is
 // answered, the connection kept unless the request asked to close it; the next one is read,
@@ -251,16 +267,10 @@ std::string KeptAliveAnswer(std::time_t now, bool closing) {
 void ServeKeptAlive(CTlsStream& stream, CRequestLog& log, std::chrono::milliseconds timeout) {
     for (bool first = true;; first = false) {
         CRequestParser parser;
-        EIo io = EIo::Ok;
-        while (parser.State() == EParse::NeedMore && io == EIo::Ok) {
-            std::string chunk;
-            io = stream.Read(chunk, Clock::now() + timeout);
-            parser.Feed(chunk);
-        }
+        ReadRequest(stream, log, parser, timeout);
         if (parser.Received().empty()) {
             return;
         }
-        log.Append(parser.Received(), stream.Resumed());
         if (!first || parser.State() != EParse::Complete) {
             stream.Close();
             return;
@@ -520,16 +530,10 @@ void CServer::Serve(CFd socket, EListenerKind kind, const std::shared_ptr<SSL_CT
         return;
     }
     CRequestParser parser;
-    EIo io = EIo::Ok;
-    while (parser.State() == EParse::NeedMore && io == EIo::Ok) {
-        std::string chunk;
-        io = stream.Read(chunk, Clock::now() + timeout);
-        parser.Feed(chunk);
-    }
+    const EIo io = ReadRequest(stream, log_, parser, timeout);
     if (parser.Received().empty()) {
         return;
     }
-    log_.Append(parser.Received(), stream.Resumed());
     if (io == EIo::Stopped) {
         return;
     }
