@@ -1,9 +1,9 @@
 // Running the stand-in host against the plug-in and reading what the sandbox received. The
 // tests run inside the isolated runner, which provides PGV_BIN_DIR, PGV_SANDBOX_LOG,
 // PGV_ODD_PORT and PGV_HOST_LAUNCHER (the program that runs the host: empty on Linux,
-// tools/wine-run for the Windows build). PGV_PLATFORM says which build the bin folder holds: linux (the default)
-// or windows, or mac: the Mac line of the exchange over the CoreFoundation stand-in; for
-// windows, PGV_PLUGIN_FILE names the plug-in (Brenmar.fmx64 or the 32-bit Brenmar.fmx).
+// tools/wine-run for the Windows build). PGV_PLATFORM says which build the bin folder holds: linux
+// (the default) or windows, or mac: the Mac line of the exchange over the CoreFoundation stand-in;
+// for windows, PGV_PLUGIN_FILE names the plug-in (Brenmar.fmx64 or the 32-bit Brenmar.fmx).
 #ifndef PAYGROVE_TESTS_E2E_SUPPORT_H
 #define PAYGROVE_TESTS_E2E_SUPPORT_H
 
