@@ -342,7 +342,8 @@ nlohmann::ordered_json Json(const std::string& line) {
 std::optional<nlohmann::ordered_json> SHostRun::Call(size_t call) const {
     // Line 0 is the start-up answer.
     if (call + 1 >= lines.size()) {
-        ADD_FAILURE() << "no output for call " << call << "; stderr: " << errors;
+        ADD_FAILURE() << "no output for call " << call << " (" << lines.size()
+                      << " lines, exit code " << exitCode << "); stderr: " << errors;
         return std::nullopt;
     }
     nlohmann::ordered_json line = Json(lines[call + 1]);
