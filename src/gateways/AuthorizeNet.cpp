@@ -195,6 +195,13 @@ const char* const kSecretNames[] = {"x_tran_key",
                                     "x_cardholder_authentication_value",
                                     nullptr};
 
+// An answer cut just after a delimiter ends in the character that opens the next value, which
+// would read as the closing one and leave the delimiter in the value before it.
+bool EndsInDelimiter(const std::string& text, size_t last) {
+    const size_t size = sizeof kEncapsulatedDelimiter - 1;
+    return last + 1 >= size && text.compare(last + 1 - size, size, kEncapsulatedDelimiter) == 0;
+}
+
 std::string EndpointUrl(EGatewayHost host) {
     return HttpsUrl(GatewayHost(host), kPath);
 }
@@ -278,7 +285,8 @@ bool CAuthAuthorizeNet::ParseResults(std::string& response) {
         // Line ends after the closing character are no part of the values. Without that
         // character the answer is cut or not the gateway's, and none of it is read.
         const size_t closing = response.find_last_not_of("\r\n");
-        if (closing > 0 && response[closing] == kEncapsulation) {
+        if (closing > 0 && response[closing] == kEncapsulation &&
+            !EndsInDelimiter(response, closing)) {
             StoreDelimitedFields(response.substr(1, closing - 1), kEncapsulatedDelimiter);
         }
     } else {

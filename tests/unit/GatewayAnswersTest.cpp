@@ -447,6 +447,9 @@ TEST(GatewayAnswers, BadAnswersReadAsErrors) {
         // Wrapped values without the closing character: none is read.
         {kAuthNet, "|1|,|1|,|1|,|This transaction has been approved.", "x_response_code",
          "Error - no result obtained"},
+        // Cut just after a value's opening character: that character is no closing one.
+        {kAuthNet, "|1|,|1|,|1|,|Approved|,|AB12|,|Y|,|77|,|", "x_response_code",
+         "Error - no result obtained"},
         // An empty answer; Sage's parser gives up on it, which fails the transaction.
         {kAuthNet, "", "all", ""},
         {kNmi, "", "all", ""},
