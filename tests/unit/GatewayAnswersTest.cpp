@@ -476,6 +476,12 @@ TEST(GatewayAnswers, BadAnswersReadAsErrors) {
         // Two transaction ids: a caller's order id can carry the second one.
         {kNmi, "response=1&transactionid=5&orderid=x&transactionid=6", "transactionid", "6"},
         {kNmi, "response=1&transactionid=5&orderid=&[11]=;&transactionid=&", "transactionid", ""},
+        // A second text hides the first's "Duplicate transaction": the first attempt may have
+        // charged the card.
+        {kNmi,
+         "response=2&responsetext=Duplicate transaction REFID:1&transactionid=7&orderid=x&"
+         "responsetext=DECLINE&response_code=200",
+         "responsetext", "DECLINE"},
         {kSecPay, "?valid=true&trans_id=T1&code=A&TRANS_ID=T2", "trans_id", "T2"},
         {kPayflow, "RESULT=0&PNREF=V1&PNREF[2]=V2", "pnref", "V2"},
         // A length tag shorter than its value: where the next pair begins is anyone's guess.
