@@ -450,6 +450,11 @@ TEST(GatewayAnswers, BadAnswersReadAsErrors) {
         // Cut just after a value's opening character: that character is no closing one.
         {kAuthNet, "|1|,|1|,|1|,|Approved|,|AB12|,|Y|,|77|,|", "x_response_code",
          "Error - no result obtained"},
+        // A value with wrapping of its own: padded, or one answer run into another.
+        {kAuthNet, "|1|,|1|,|1|,|Approved|,|AB12|,|Y|,|77||", "x_response_code",
+         "Error - no result obtained"},
+        {kAuthNet, "|1|,|1|,|1|,|Approved|,|AB12|,|Y|,|77|,||,||,|10.00|\r\n|2|,|1|,|2|",
+         "x_response_code", "Error - no result obtained"},
         // An empty answer; Sage's parser gives up on it, which fails the transaction.
         {kAuthNet, "", "all", ""},
         {kNmi, "", "all", ""},
