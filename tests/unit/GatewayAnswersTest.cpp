@@ -707,6 +707,9 @@ TEST(GatewayAnswers, EachGatewaysOwnRules) {
          "RESULT=0&PNREF=V1&AUTHCODE=123456\r\n",
          {{"status", "approved"}, {"auth_code", "123456"}}},
         {kPayflow, "", "RESULT=0&PNREF=V1\r\n", {{"transaction_id", "V1"}}},
+        // A transaction id with a control byte runs into padding or a second answer.
+        {kPayflow, "", "RESULT=0&PNREF=V1\r\n\r\nRESULT=12", {{"status", "error"}}},
+        {kPayflow, "", "RESULT=0&PNREF=V1\t", {{"status", "error"}}},
         {kAuthNet,
          "",
          "\xEF\xBB\xBF|1|,|1|,|1|,|Approved|,|AB12|,|Y|,|77|",
