@@ -54,6 +54,12 @@ CLogMask BuildLogMask(const std::map<std::string, std::string>& params,
     for (const auto& [name, value] : params) {
         const bool card = IsCardNumber(value);
         if (!card && !IsTrackData(value) && !IsSecretParameterName(name, gatewayNames)) {
+            // The line's own reading finds a card number in a value as written or escaped once;
+            // one the caller wrote escaped ("%20" between its groups) the request escapes again.
+            if (!FindCardNumbers(value).empty()) {
+                mask.AddAnywhere(URLEscape(value.c_str(), kEscapeOutputSize),
+                                 URLEscape(CLogMask().Apply(value).c_str(), kEscapeOutputSize));
+            }
             continue;
         }
         // The mask finds a value escaped as well as it stands, as a gateway may send it back

@@ -1,6 +1,7 @@
 #include "gateway/NormalisedResults.h"
 
 #include "wire/Amount.h"
+#include "wire/ControlBytes.h"
 #include "wire/Padding.h"
 #include "wire/Pairs.h"
 
@@ -127,8 +128,10 @@ SNormalised ReadNormalised(const SResultTable& table,
         normalised.status = EStatus::Test;
     }
     // An approval that names no transaction cannot be captured, voided or refunded, and may be no
-    // charge at all: a stored card, a recurring profile, an id the gateway writes as "0".
-    if (IsApproval(normalised.status) && normalised.transactionId.empty()) {
+    // charge at all: a stored card, a recurring profile, an id the gateway writes as "0". No
+    // gateway's id holds a control byte: one that does runs into padding or a second answer.
+    if (IsApproval(normalised.status) &&
+        (normalised.transactionId.empty() || HoldsControlByte(normalised.transactionId))) {
         normalised.status = EStatus::Error;
     }
     // Some gateways send a code in that place whatever happened (Sage an error number, the

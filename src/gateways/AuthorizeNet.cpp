@@ -195,6 +195,21 @@ const char* const kSecretNames[] = {"x_tran_key",
                                     "x_cardholder_authentication_value",
                                     nullptr};
 
+// No value holds the wrapping character, so between the first and the last one every other
+// begins a delimiter. One that does not is a cut just after a delimiter, whose opening character
+// reads as the closing one, or the end of one answer and the start of another, doubled or padded:
+// either would leave wrapping in a value, a transaction id or an amount among them.
+bool WrapsEveryValue(const std::string& values) {
+    const size_t size = sizeof kEncapsulatedDelimiter - 1;
+    for (size_t at = values.find(kEncapsulation); at != std::string::npos;
+         at = values.find(kEncapsulation, at + size)) {
+        if (values.compare(at, size, kEncapsulatedDelimiter) != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
 std::string EndpointUrl(EGatewayHost host) {
     return HttpsUrl(GatewayHost(host), kPath);
 }
@@ -279,7 +294,10 @@ bool CAuthAuthorizeNet::ParseResults(std::string& response) {
         // character the answer is cut or not the gateway's, and none of it is read.
         const size_t closing = response.find_last_not_of("\r\n");
         if (closing > 0 && response[closing] == kEncapsulation) {
-            StoreDelimitedFields(response.substr(1, closing - 1), kEncapsulatedDelimiter);
+            const std::string values = response.substr(1, closing - 1);
+            if (WrapsEveryValue(values)) {
+                StoreDelimitedFields(values, kEncapsulatedDelimiter);
+            }
         }
     } else {
         StoreDelimitedFields(response, std::string(1, kDelimiter));

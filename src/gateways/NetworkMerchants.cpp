@@ -20,21 +20,26 @@ const SStatusCode kResponseCodes[] = {
 };
 
 constexpr char kBalance[] = "partial_payment_balance";
+constexpr char kResponseText[] = "responsetext";
+constexpr char kResponseCode[] = "response_code";
 
 // A refusal of the same card and amount within the merchant's duplicate window (dup_seconds),
 // which the gateway words "Duplicate transaction" under its code 300, or the processor's own
 // (430): the first attempt may have been approved.
 bool IsDuplicateRefusal(const std::map<std::string, std::string>& results) {
-    return ResultField(results, "response_code") == "430" ||
-           StartsWithNoCase(ResultField(results, "responsetext"), "Duplicate transaction");
+    return ResultField(results, kResponseCode) == "430" ||
+           StartsWithNoCase(ResultField(results, kResponseText), "Duplicate transaction");
 }
 
 // A card approved for less than the amount asked (a prepaid card's balance) leaves the rest of
-// the amount as a balance still to be paid; a balance named twice says neither.
+// the amount as a balance still to be paid; a balance named twice says neither. The caller's order
+// id, echoed in the answer, can name the fields that tell a repeat again and hide the gateway's:
+// named twice, they say nothing certain.
 void ReadNetworkMerchantsAnswer(const std::map<std::string, std::string>& results,
                                 const std::string& answer, SNormalised& normalised) {
     const std::optional<SAmount> balance = ReadAmount(ResultField(results, kBalance));
-    if (CountPairs(answer, kBalance) > 1) {
+    if (CountPairs(answer, kBalance) > 1 || CountPairs(answer, kResponseText) > 1 ||
+        CountPairs(answer, kResponseCode) > 1) {
         normalised.status = EStatus::Error;
     } else if (normalised.status == EStatus::Approved && balance && SAmount{} < *balance) {
         normalised.status = EStatus::Partial;

@@ -209,6 +209,7 @@ TEST(CardData, LogMaskHidesSecretsInLines) {
     const StringMap afterPercent = {{"x_password", "Ab cd9Zq"}};
     const StringMap separated = {{"x_card_num", "5424 - 0000\t0000.0015"}};
     const StringMap lastDigits = {{"x_password", "4+11+1"}};
+    const StringMap escapedCard = {{"x_description", "Card 4111%201111%201111%201111 ok"}};
     const StringMap none = {};
     const struct {
         const StringMap& params;
@@ -265,6 +266,9 @@ TEST(CardData, LogMaskHidesSecretsInLines) {
         {none, common, "all=|1|,|card 4007000000027 ok|", "all=|1|,|card XXXXXXXXX0027 ok|"},
         {separated, common, " URL - x_card_num=5424%20-%200000%090000.0015&x_type=AUTH_ONLY",
          " URL - x_card_num=XXXX%20-%20XXXX%09XXXX.0015&x_type=AUTH_ONLY"},
+        // A card number the caller wrote escaped, escaped again by the request.
+        {escapedCard, common, " URL - x_description=Card%204111%25201111%25201111%25201111%20ok",
+         " URL - x_description=Card%20XXXX%2520XXXX%2520XXXX%25201111%20ok"},
         // A secret of a card number's last four digits and separators, which its mask shows.
         {lastDigits, common, "  all=b=4111 1111 1111 11114+11+1&c=1", "  all=b=4111 ********&c=1"},
         {lastDigits, common,

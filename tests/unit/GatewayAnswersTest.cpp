@@ -447,6 +447,14 @@ TEST(GatewayAnswers, BadAnswersReadAsErrors) {
         // Wrapped values without the closing character: none is read.
         {kAuthNet, "|1|,|1|,|1|,|This transaction has been approved.", "x_response_code",
          "Error - no result obtained"},
+        // Cut just after a value's opening character: that character is no closing one.
+        {kAuthNet, "|1|,|1|,|1|,|Approved|,|AB12|,|Y|,|77|,|", "x_response_code",
+         "Error - no result obtained"},
+        // A value with wrapping of its own: padded, or one answer run into another.
+        {kAuthNet, "|1|,|1|,|1|,|Approved|,|AB12|,|Y|,|77||", "x_response_code",
+         "Error - no result obtained"},
+        {kAuthNet, "|1|,|1|,|1|,|Approved|,|AB12|,|Y|,|77|,||,||,|10.00|\r\n|2|,|1|,|2|",
+         "x_response_code", "Error - no result obtained"},
         // An empty answer; Sage's parser gives up on it, which fails the transaction.
         {kAuthNet, "", "all", ""},
         {kNmi, "", "all", ""},
@@ -473,6 +481,12 @@ TEST(GatewayAnswers, BadAnswersReadAsErrors) {
         // Two transaction ids: a caller's order id can carry the second one.
         {kNmi, "response=1&transactionid=5&orderid=x&transactionid=6", "transactionid", "6"},
         {kNmi, "response=1&transactionid=5&orderid=&[11]=;&transactionid=&", "transactionid", ""},
+        // A second text hides the first's "Duplicate transaction": the first attempt may have
+        // charged the card.
+        {kNmi,
+         "response=2&responsetext=Duplicate transaction REFID:1&transactionid=7&orderid=x&"
+         "responsetext=DECLINE&response_code=200",
+         "responsetext", "DECLINE"},
         {kSecPay, "?valid=true&trans_id=T1&code=A&TRANS_ID=T2", "trans_id", "T2"},
         {kPayflow, "RESULT=0&PNREF=V1&PNREF[2]=V2", "pnref", "V2"},
         // A length tag shorter than its value: where the next pair begins is anyone's guess.
@@ -693,6 +707,9 @@ TEST(GatewayAnswers, EachGatewaysOwnRules) {
          "RESULT=0&PNREF=V1&AUTHCODE=123456\r\n",
          {{"status", "approved"}, {"auth_code", "123456"}}},
         {kPayflow, "", "RESULT=0&PNREF=V1\r\n", {{"transaction_id", "V1"}}},
+        // A transaction id with a control byte runs into padding or a second answer.
+        {kPayflow, "", "RESULT=0&PNREF=V1\r\n\r\nRESULT=12", {{"status", "error"}}},
+        {kPayflow, "", "RESULT=0&PNREF=V1\t", {{"status", "error"}}},
         {kAuthNet,
          "",
          "\xEF\xBB\xBF|1|,|1|,|1|,|Approved|,|AB12|,|Y|,|77|",
