@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iostream>
 #include <memory>
 #include <sstream>
 
@@ -273,21 +274,39 @@ std::vector<std::filesystem::path> LogsOf(const std::string& script,
     return logs;
 }
 
-void Finish(SHostRun& run, int status, const std::filesystem::path& errors,
-            const std::vector<std::filesystem::path>& logs) {
+// What a run of the host left: its exit code and its standard error.
+void Finish(SHostRun& run, int status, const std::filesystem::path& errors) {
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    EXPECT_NE(run.exitCode, kTimedOut) << "fmhost ran for over " << kHostTimeLimit << " s";
     run.errors = ReadFile(errors);
+}
+
+// Wine now and then ends a program with a failing exit code and nothing on its standard error, at
+// no step of the program's: a few runs in a thousand here, under load. No failure of ours is
+// silent: fmhost names every error it exits with, and Wine reports an exception nobody handled on
+// the err:seh channel isolated-run leaves on. Such a run tells nothing of the plug-in.
+bool WineEndedSilently(const SHostRun& run) {
+    return OnWindows() && run.exitCode > 0 && run.exitCode != kTimedOut && run.errors.empty();
+}
+
+// The run that counts: `runOnce` again if Wine ended the first silently, the test's output noting
+// it; then every run's checks, and its logs read for secrets once.
+template <typename RunOnce>
+SHostRun RunCounted(RunOnce runOnce, const std::vector<std::filesystem::path>& logs) {
+    SHostRun run = runOnce();
+    if (WineEndedSilently(run)) {
+        std::cerr << "fmhost under Wine ended with exit code " << run.exitCode << " after "
+                  << run.lines.size() << " lines, saying nothing: run once more\n";
+        run = runOnce();
+    }
+    EXPECT_NE(run.exitCode, kTimedOut) << "fmhost ran for over " << kHostTimeLimit << " s";
     EXPECT_EQ(run.errors.find("Sanitizer"), std::string::npos) << run.errors;
     for (const std::filesystem::path& log : logs) {
         ScanLog(log);
     }
+    return run;
 }
 
-}  // namespace
-
-SHostRun RunHost(const std::string& script, const std::vector<std::string>& extraArgs) {
-    const std::vector<std::filesystem::path> logs = LogsOf(script, extraArgs);
+SHostRun RunHostOnce(const std::string& script, const std::vector<std::string>& extraArgs) {
     CTempDir dir;
     WriteFile(dir.Path() / "script.txt", script);
     const std::string command =
@@ -299,12 +318,11 @@ SHostRun RunHost(const std::string& script, const std::vector<std::string>& extr
     for (std::string line; std::getline(out, line);) {
         run.lines.push_back(line);
     }
-    Finish(run, status, dir.Path() / "err", logs);
+    Finish(run, status, dir.Path() / "err");
     return run;
 }
 
-SHostRun RunHostTimed(const std::string& script) {
-    const std::vector<std::filesystem::path> logs = LogsOf(script, {});
+SHostRun RunHostTimedOnce(const std::string& script) {
     CTempDir dir;
     WriteFile(dir.Path() / "script.txt", script);
     const std::string command = HostCommand(dir.Path() / "script.txt", {}, dir.Path() / "err");
@@ -326,8 +344,20 @@ SHostRun RunHostTimed(const std::string& script) {
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
         line.clear();
     }
-    Finish(run, ::pclose(out), dir.Path() / "err", logs);
+    Finish(run, ::pclose(out), dir.Path() / "err");
     return run;
+}
+
+}  // namespace
+
+SHostRun RunHost(const std::string& script, const std::vector<std::string>& extraArgs) {
+    const std::vector<std::filesystem::path> logs = LogsOf(script, extraArgs);
+    return RunCounted([&] { return RunHostOnce(script, extraArgs); }, logs);
+}
+
+SHostRun RunHostTimed(const std::string& script) {
+    const std::vector<std::filesystem::path> logs = LogsOf(script, {});
+    return RunCounted([&] { return RunHostTimedOnce(script); }, logs);
 }
 
 nlohmann::ordered_json Json(const std::string& line) {
