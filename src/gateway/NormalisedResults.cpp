@@ -128,10 +128,11 @@ SNormalised ReadNormalised(const SResultTable& table,
         normalised.status = EStatus::Test;
     }
     // An approval that names no transaction cannot be captured, voided or refunded, and may be no
-    // charge at all: a stored card, a recurring profile, an id the gateway writes as "0". No
-    // gateway's id holds a control byte: one that does runs into padding or a second answer.
-    if (IsApproval(normalised.status) &&
-        (normalised.transactionId.empty() || HoldsControlByte(normalised.transactionId))) {
+    // charge at all: a stored card, a recurring profile, an id the gateway writes as "0". No id a
+    // gateway makes holds a control byte: one that does runs into padding or a second answer.
+    const bool idRunsOn =
+        !table.echoesCallersTransactionId && HoldsControlByte(normalised.transactionId);
+    if (IsApproval(normalised.status) && (normalised.transactionId.empty() || idRunsOn)) {
         normalised.status = EStatus::Error;
     }
     // Some gateways send a code in that place whatever happened (Sage an error number, the

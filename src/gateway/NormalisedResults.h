@@ -70,6 +70,9 @@ struct SResultTable {
     // The message the gateway's parser writes into an answer without one; only an approval keeps
     // it. Null where the parser writes none.
     const char* parsersApproval = nullptr;
+    // Whether the transaction id is the caller's own, echoed: then it says nothing of the answer's
+    // shape, whatever bytes it holds.
+    bool echoesCallersTransactionId = false;
 };
 
 // The value of a result field without the blanks around it; empty when there is no such field.

@@ -63,6 +63,7 @@ const SResultTable kResults = {
     &ReadValCardAnswer,
     "amount",
     kApproved,
+    true,
 };
 
 }  // namespace

@@ -710,6 +710,11 @@ TEST(GatewayAnswers, EachGatewaysOwnRules) {
         // A transaction id with a control byte runs into padding or a second answer.
         {kPayflow, "", "RESULT=0&PNREF=V1\r\n\r\nRESULT=12", {{"status", "error"}}},
         {kPayflow, "", "RESULT=0&PNREF=V1\t", {{"status", "error"}}},
+        // SecPay's id is the caller's own, echoed as it came.
+        {kSecPay,
+         "",
+         "?valid=true&trans_id=T1\x02&code=A",
+         {{"status", "approved"}, {"transaction_id", "T1\x02"}}},
         {kAuthNet,
          "",
          "\xEF\xBB\xBF|1|,|1|,|1|,|Approved|,|AB12|,|Y|,|77|",
